@@ -1,0 +1,25 @@
+// The one application object and the brander's start-up.
+#include "BranderApp.h"
+
+#include "BranderDlg.h"
+#include "BranderNames.h"
+
+// Constructed before any other static object of the brander.
+CBranderApp theApp;
+
+CBranderApp::CBranderApp() : CWinApp(brander::kAppName)
+{
+}
+
+BOOL CBranderApp::InitInstance()
+{
+    Enable3dControls();
+    SetRegistryKey(brander::kRegistryKey);
+
+    CBranderDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+
+    // The dialog has done all the work: no message loop follows.
+    return FALSE;
+}

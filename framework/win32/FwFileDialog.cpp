@@ -1,0 +1,45 @@
+// CFileDialog over the common dialog library.
+#include "FwFileDialog.h"
+
+#include <cstring>
+
+namespace {
+// Room for any path the chooser can return, long paths included.
+constexpr size_t kFileBuffer = 32768;
+}
+
+CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
+                         LPCSTR lpszFilter, CWnd* pParentWnd)
+    : m_ofn(), m_bOpenFileDialog(bOpenFileDialog), m_strDefExt(lpszDefExt), m_file(kFileBuffer, '\0'),
+      m_pParentWnd(pParentWnd)
+{
+    if (lpszFileName != nullptr)
+        std::strncpy(m_file.data(), lpszFileName, kFileBuffer - 1);
+    if (lpszFilter != nullptr) {
+        m_strFilter = lpszFilter;
+        char* p = m_strFilter.GetBuffer(m_strFilter.GetLength());
+        for (int i = 0; i < m_strFilter.GetLength(); ++i) {
+            if (p[i] == '|')
+                p[i] = '\0';
+        }
+    }
+    m_ofn.lStructSize = sizeof m_ofn;
+    m_ofn.Flags = dwFlags | OFN_EXPLORER;
+    m_ofn.lpstrFile = m_file.data();
+    m_ofn.nMaxFile = static_cast<DWORD>(kFileBuffer);
+    m_ofn.lpstrFilter = lpszFilter ? m_strFilter.GetString() : nullptr;
+    m_ofn.lpstrDefExt = lpszDefExt ? m_strDefExt.GetString() : nullptr;
+}
+
+INT_PTR CFileDialog::DoModal()
+{
+    m_ofn.hwndOwner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
+    m_ofn.hInstance = nullptr;
+    BOOL ok = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
+    return ok ? IDOK : IDCANCEL;
+}
+
+CString CFileDialog::GetPathName() const
+{
+    return CString(m_file.data(), static_cast<int>(strnlen(m_file.data(), kFileBuffer)));
+}

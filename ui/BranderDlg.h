@@ -1,0 +1,39 @@
+// CBranderDlg: the brander's one dialog. It holds the loaded target and the
+// five texts the user brands it with.
+#pragma once
+
+#include "FwDialog.h"
+#include "resource.h"
+
+#include <cstdint>
+
+class CBranderDlg : public CDialog
+{
+public:
+    explicit CBranderDlg(CWnd* pParent = nullptr);
+    ~CBranderDlg() override;
+
+    enum { IDD = IDD_BRANDER_DIALOG };
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    DECLARE_MESSAGE_MAP()
+
+public:
+    // The loaded target.
+    CString m_strTargetPath;
+    BYTE* m_pImage;         // the whole file and 4 zero bytes; owned, kept until exit
+    uint32_t m_nImageSize;  // bytes of the file in m_pImage
+    BYTE* m_pDataArea;      // the located block's data area, inside m_pImage
+
+    // The five texts, bound to their edit boxes.
+    CString m_strCBID;
+    CString m_strQLBLink;
+    CString m_strMRWLink;
+    CString m_strWebLink;
+    CString m_strWebName;
+
+    HICON m_hIcon;
+};
