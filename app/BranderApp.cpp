@@ -3,9 +3,12 @@
 
 #include "BranderDlg.h"
 #include "BranderNames.h"
+#include "ResellerIdentity.h"
 
-// Constructed before any other static object of the brander.
+// Constructed in this order, before any other static object of the brander,
+// and destroyed in the reverse order at exit.
 CBranderApp theApp;
+CResellerIdentity theResellerIdentity;
 
 CBranderApp::CBranderApp() : CWinApp(brander::kAppName)
 {

@@ -40,3 +40,15 @@ function(velmora_add_gtest target label)
     gtest_discover_tests(${target} PROPERTIES LABELS ${label})
   endif()
 endfunction()
+
+# Every shipped program carries the marker exactly twice, as its own block:
+# checked after each link (the build fails otherwise), and its template is
+# compared byte for byte by a test.
+function(velmora_shipped_binary target)
+  set(check python3 ${PROJECT_SOURCE_DIR}/scripts/check-marker.py ${PROJECT_SOURCE_DIR}/brand/core/OwnBlock.cpp)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${check} $<TARGET_FILE:${target}>
+    VERBATIM)
+  add_test(NAME ${target}_own_block COMMAND ${check} $<TARGET_FILE:${target}> --template)
+  set_tests_properties(${target}_own_block PROPERTIES LABELS static)
+endfunction()

@@ -3,6 +3,9 @@
 
 #include "BranderNames.h"
 #include "FwApp.h"
+#include "ResellerIdentity.h"
+
+#include <cstdlib>
 
 CBranderDlg::CBranderDlg(CWnd* pParent)
     : CDialog(IDD, pParent), m_pImage(nullptr), m_nImageSize(0), m_pDataArea(nullptr)
@@ -28,6 +31,9 @@ END_MESSAGE_MAP()
 
 BOOL CBranderDlg::OnInitDialog()
 {
+    if (!ReadBrandingBlock())
+        std::exit(1);
+
     CDialog::OnInitDialog();
 
     SetIcon(m_hIcon, TRUE);
@@ -40,6 +46,11 @@ BOOL CBranderDlg::OnInitDialog()
     m_strMRWLink = pApp->GetProfileString(brander::kSection, brander::kMRWLink, "");
     m_strQLBLink = pApp->GetProfileString(brander::kSection, brander::kQLBLink, "");
     UpdateData(FALSE);
+
+    // The chooser comes up before the dialog has ever been visible; without
+    // a loaded target the program ends here.
+    if (!SelectAndLoadTarget())
+        std::exit(1);
 
     return TRUE;
 }

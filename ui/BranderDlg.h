@@ -22,6 +22,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 public:
+    // The engine's operations: they use nothing of the dialog but the loaded
+    // target and the five texts.
+    BOOL SelectAndLoadTarget();
+    CString FolderOfPath(CString strPath);
+    BYTE* ReadWholeFile(CString strPath, uint32_t& nSize);
+    void ShowError(CString strFormat, CString strArg);
+    BOOL ApplyBranding();
+    BOOL WriteWholeFile(CString strPath, BYTE* pImage, uint32_t nSize);
+
     // The loaded target.
     CString m_strTargetPath;
     BYTE* m_pImage;         // the whole file and 4 zero bytes; owned, kept until exit

@@ -24,6 +24,7 @@ public:
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
         modeCreate = 0x1000,
+        modeCreateNew = 0x4000,  // creates the file, failing if it exists
         typeBinary = 0x8000,
     };
 

@@ -1,6 +1,8 @@
 // CFile over POSIX descriptors.
 #include "FwFile.h"
 
+#include "FwFileHook.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,6 +55,7 @@ CFile::~CFile()
 BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 {
     Abort();
+    fw::FileStepHook(fw::FileStep::Open, pszFileName, 0);
     auto fail = [&](int err) {
         if (pError)
             *pError = CFileException(CauseOfErrno(err), err, pszFileName);
@@ -61,7 +64,9 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 
     const bool bWrite = (nOpenFlags & (modeWrite | modeReadWrite)) != 0;
     int flags = O_CLOEXEC | (nOpenFlags & modeReadWrite ? O_RDWR : bWrite ? O_WRONLY : O_RDONLY);
-    if (nOpenFlags & modeCreate)
+    if (nOpenFlags & modeCreateNew)
+        flags |= O_CREAT | O_EXCL;
+    else if (nOpenFlags & modeCreate)
         flags |= O_CREAT | O_TRUNC;
 
     if (bWrite) {
@@ -113,6 +118,9 @@ UINT CFile::Read(void* pBuf, UINT nCount)
         size_t want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
+        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, static_cast<UINT>(want));
+        if (want == 0)
+            break;
         ssize_t n = ::read(static_cast<int>(m_hFile), p + done, want);
         if (n < 0) {
             if (errno == EINTR)
@@ -134,6 +142,9 @@ void CFile::Write(const void* pBuf, UINT nCount)
         size_t want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
+        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, static_cast<UINT>(want));
+        if (want == 0)
+            AfxThrowFileException(CFileException::diskFull, ENOSPC, m_strFileName);
         ssize_t n = ::write(static_cast<int>(m_hFile), p + done, want);
         if (n < 0) {
             if (errno == EINTR)
@@ -148,6 +159,7 @@ void CFile::Write(const void* pBuf, UINT nCount)
 
 void CFile::Flush()
 {
+    fw::FileStepHook(fw::FileStep::Flush, m_strFileName, 0);
     if (m_hFile != hFileNull && ::fsync(static_cast<int>(m_hFile)) != 0)
         ThrowLastError();
 }
@@ -160,6 +172,7 @@ void CFile::Close()
     m_hFile = hFileNull;
     if (::close(fd) != 0 && errno != EINTR)
         ThrowLastError();
+    fw::FileStepHook(fw::FileStep::Close, m_strFileName, 0);
 }
 
 void CFile::Abort() noexcept

@@ -1,6 +1,8 @@
 // CFile over Win32 file handles.
 #include "FwFile.h"
 
+#include "FwFileHook.h"
+
 #include <windows.h>
 
 namespace {
@@ -52,6 +54,7 @@ CFile::~CFile()
 BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 {
     Abort();
+    fw::FileStepHook(fw::FileStep::Open, pszFileName, 0);
     auto fail = [&](DWORD err) {
         if (pError)
             *pError = CFileException(CauseOfError(err), static_cast<long>(err), pszFileName);
@@ -69,7 +72,9 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     case shareDenyRead: share = FILE_SHARE_WRITE; break;
     default: share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE; break;
     }
-    DWORD disposition = (nOpenFlags & modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING;
+    DWORD disposition = (nOpenFlags & modeCreateNew) ? CREATE_NEW
+                        : (nOpenFlags & modeCreate) ? CREATE_ALWAYS
+                                                    : OPEN_EXISTING;
 
     if (bWrite) {
         // Wine running as root would truncate a read-only file; Windows never does.
@@ -98,6 +103,9 @@ UINT CFile::Read(void* pBuf, UINT nCount)
         DWORD want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
+        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, want);
+        if (want == 0)
+            break;
         DWORD got = 0;
         if (!ReadFile(AsHandle(m_hFile), p + done, want, &got, nullptr))
             ThrowLastError();
@@ -116,6 +124,9 @@ void CFile::Write(const void* pBuf, UINT nCount)
         DWORD want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
+        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, want);
+        if (want == 0)
+            AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
         DWORD put = 0;
         if (!WriteFile(AsHandle(m_hFile), p + done, want, &put, nullptr))
             ThrowLastError();
@@ -127,6 +138,7 @@ void CFile::Write(const void* pBuf, UINT nCount)
 
 void CFile::Flush()
 {
+    fw::FileStepHook(fw::FileStep::Flush, m_strFileName, 0);
     if (m_hFile != hFileNull && !FlushFileBuffers(AsHandle(m_hFile)))
         ThrowLastError();
 }
@@ -139,6 +151,7 @@ void CFile::Close()
     m_hFile = hFileNull;
     if (!CloseHandle(h))
         ThrowLastError();
+    fw::FileStepHook(fw::FileStep::Close, m_strFileName, 0);
 }
 
 void CFile::Abort() noexcept

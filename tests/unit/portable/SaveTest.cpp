@@ -1,0 +1,168 @@
+// The whole-file save: the target ends up with exactly the old bytes or exactly
+// the new ones, and no file of the save's stays behind.
+#include "SaveFile.h"
+
+#include "FileHookDouble.h"
+#include "FwException.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using testfiles::ReadBytes;
+using testfiles::ScratchDir;
+using testfiles::WriteBytes;
+
+namespace {
+
+std::vector<std::string> Names(const std::string& dir)
+{
+    std::vector<std::string> names;
+#ifdef _WIN32
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
+                names.push_back(fd.cFileName);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+#else
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+#endif
+    return names;
+}
+
+void Save(const std::string& path, const std::vector<unsigned char>& image)
+{
+    brand::SaveWholeFile(path.c_str(), image.data(), static_cast<uint32_t>(image.size()));
+}
+
+class SaveTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        target = dir.File("target.exe");
+        oldBytes = testfiles::Pattern(20000, 1);
+        newBytes = oldBytes;
+        for (size_t i = 5000; i < 6000; ++i)
+            newBytes[i] = static_cast<unsigned char>(i * 7);
+        WriteBytes(target, oldBytes);
+    }
+    // Only the target itself may be in the folder.
+    void ExpectOnlyTarget() { EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"target.exe"}); }
+
+    ScratchDir dir;
+    std::string target;
+    std::vector<unsigned char> oldBytes, newBytes;
+};
+
+TEST_F(SaveTest, ReplacesTheTargetWithTheImage)
+{
+    Save(target, newBytes);
+    EXPECT_EQ(ReadBytes(target), newBytes);
+    ExpectOnlyTarget();
+    Save(target, oldBytes);  // and again over the saved file
+    EXPECT_EQ(ReadBytes(target), oldBytes);
+    ExpectOnlyTarget();
+}
+
+TEST_F(SaveTest, CreatesATargetThatNoLongerExists)
+{
+    std::remove(target.c_str());
+    Save(target, newBytes);
+    EXPECT_EQ(ReadBytes(target), newBytes);
+    ExpectOnlyTarget();
+}
+
+TEST_F(SaveTest, RefusesAReadOnlyTargetBeforeWriting)
+{
+    testfiles::MakeReadOnly(target);
+    EXPECT_THROW(Save(target, newBytes), CFileException);
+    testfiles::MakeReadOnly(target, false);
+    EXPECT_EQ(ReadBytes(target), oldBytes);
+    ExpectOnlyTarget();
+}
+
+TEST_F(SaveTest, AFailingStepLeavesTheTargetAsItWas)
+{
+    struct Case { const char* name; fw::FileStep step; int nth; };
+    const Case cases[] = {
+        {"disk full on the first write", fw::FileStep::Write, 1},
+        {"flush fails", fw::FileStep::Flush, 1},
+        {"close fails", fw::FileStep::Close, 1},
+        {"replace fails", fw::FileStep::Replace, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testfaults::Armed fault(c.step, testfaults::Action::Throw, c.nth);
+        EXPECT_THROW(Save(target, newBytes), CFileException);
+        EXPECT_EQ(ReadBytes(target), oldBytes);
+        ExpectOnlyTarget();
+    }
+}
+
+TEST_F(SaveTest, WritesInPlaceWhenTheFolderGivesNoTemporaryFile)
+{
+    testfaults::Armed fault(fw::FileStep::CreateTemp, testfaults::Action::Throw);
+    Save(target, newBytes);
+    EXPECT_EQ(ReadBytes(target), newBytes);
+    ExpectOnlyTarget();
+}
+
+TEST_F(SaveTest, AStaleTemporaryFileIsNeitherReusedNorInTheWay)
+{
+    // What a save killed half-way leaves: a file with our prefix.
+    const std::string stale = dir.File(std::string(brand::kTempPrefix) + "stale.tmp");
+    WriteBytes(stale, {1, 2, 3});
+    Save(target, newBytes);
+    EXPECT_EQ(ReadBytes(target), newBytes);
+    EXPECT_EQ(ReadBytes(stale), (std::vector<unsigned char>{1, 2, 3}));
+    EXPECT_EQ(Names(dir.Path()).size(), 2u);
+}
+
+#ifndef _WIN32
+TEST_F(SaveTest, KeepsModeAndFollowsSymlinks)
+{
+    chmod(target.c_str(), 0751);
+    const std::string link = dir.File("link.exe");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    Save(link, newBytes);
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));  // still a link
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u);
+    EXPECT_EQ(ReadBytes(target), newBytes);
+}
+
+TEST_F(SaveTest, WritesInPlaceWhenTheFileHasSeveralLinks)
+{
+    const std::string other = dir.File("other.exe");
+    ASSERT_EQ(link(target.c_str(), other.c_str()), 0);
+    Save(target, newBytes);
+    EXPECT_EQ(ReadBytes(other), newBytes);  // the links are still one file
+    struct stat a, b;
+    ASSERT_EQ(stat(target.c_str(), &a), 0);
+    ASSERT_EQ(stat(other.c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+}
+#endif
+
+}  // namespace

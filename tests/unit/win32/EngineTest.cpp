@@ -1,0 +1,281 @@
+// The dialog's engine operations in process: folder of a path, the whole-file
+// read, branding and the save, with their messages.
+#include "BranderDlg.h"
+
+#include "BlockFixture.h"
+#include "FileHookDouble.h"
+#include "FwApp.h"
+#include "Locate.h"
+#include "MessageBoxDouble.h"
+#include "OwnBlock.h"
+#include "ResellerIdentity.h"
+#include "SaveFile.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using testfiles::ReadBytes;
+using testfiles::ScratchDir;
+using testfiles::WriteBytes;
+
+// The program's static objects, as the brander has them.
+class CEngineTestApp : public CWinApp
+{
+public:
+    CEngineTestApp() : CWinApp("Velmora Software Brander") {}
+};
+CEngineTestApp theApp;
+CResellerIdentity theResellerIdentity;
+
+namespace {
+
+const unsigned kStop = MB_OK | MB_ICONSTOP;
+
+std::vector<unsigned char> Bytes(const std::vector<uint8_t>& v)
+{
+    return std::vector<unsigned char>(v.begin(), v.end());
+}
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { testmsgbox::Calls().clear(); }
+    void TearDown() override
+    {
+        std::free(dlg.m_pImage);
+        dlg.m_pImage = nullptr;
+    }
+
+    // Writes a brandable file and loads it as SelectAndLoadTarget does after the chooser.
+    void LoadTarget(size_t size = 9000, size_t blockAt = 4000)
+    {
+        target = dir.File("target.exe");
+        original = Bytes(fixture::ImageWithBlock(size, blockAt));
+        WriteBytes(target, original);
+        dlg.m_strTargetPath = target.c_str();
+        uint32_t n = 0;
+        BYTE* p = dlg.ReadWholeFile(dlg.m_strTargetPath, n);
+        ASSERT_NE(p, nullptr);
+        const brand::LocateResult r = brand::LocateBlock(p, n, brand::OwnBlock());
+        ASSERT_TRUE(r.Located());
+        dlg.m_pImage = p;
+        dlg.m_nImageSize = n;
+        dlg.m_pDataArea = p + r.BlockOffset() + 60;
+        std::memset(dlg.m_pDataArea, 0, 1000);
+    }
+
+    void ExpectOneMessage(const std::string& text, unsigned type)
+    {
+        ASSERT_EQ(testmsgbox::Calls().size(), 1u);
+        EXPECT_EQ(testmsgbox::Calls()[0].text, text);
+        EXPECT_EQ(testmsgbox::Calls()[0].type, type);
+        EXPECT_EQ(testmsgbox::Calls()[0].helpId, 0u);
+    }
+
+    void ExpectTargetUnchangedAndAlone()
+    {
+        EXPECT_EQ(ReadBytes(target), original);
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((dir.Path() + "\\*").c_str(), &fd);
+        do {
+            if (fd.cFileName[0] != '.')
+                names.push_back(fd.cFileName);
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+        EXPECT_EQ(names, std::vector<std::string>{"target.exe"});
+    }
+
+    ScratchDir dir;
+    CBranderDlg dlg;
+    std::string target;
+    std::vector<unsigned char> original;
+};
+
+TEST_F(EngineTest, FolderOfPathIsTheLowerCasedFolder)
+{
+    struct Case { const char* path; const char* folder; };
+    const Case cases[] = {
+        {"C:\\Program Files\\ACME\\Tool.EXE", "c:\\program files\\acme"},
+        {"C:\\Tool.exe", "c:"},
+        {"Tool.exe", ""},
+        {"\\\\Server\\Share\\X.exe", "\\\\server\\share"},
+        {"Z:\\TMP\\dir with spaces\\", "z:\\tmp\\dir with spaces"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(dlg.FolderOfPath(c.path), CString(c.folder));
+    }
+    if (GetACP() == 1252) {
+        EXPECT_EQ(dlg.FolderOfPath("D:\\\xC9T\xC9\\a.exe"), CString("d:\\\xE9t\xE9"));
+    }
+}
+
+TEST_F(EngineTest, ReadWholeFileGivesTheFileAndFourZeroBytes)
+{
+    const std::string path = dir.File("x.exe");
+    const auto bytes = testfiles::Pattern(70001, 9);
+    WriteBytes(path, bytes);
+    uint32_t n = 0;
+    BYTE* p = dlg.ReadWholeFile(path.c_str(), n);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(n, bytes.size());
+    EXPECT_EQ(std::memcmp(p, bytes.data(), bytes.size()), 0);
+    EXPECT_EQ(std::memcmp(p + n, "\0\0\0\0", 4), 0);
+    std::free(p);
+
+    const std::string empty = dir.File("empty.exe");
+    WriteBytes(empty, {});
+    p = dlg.ReadWholeFile(empty.c_str(), n);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(std::memcmp(p, "\0\0\0\0", 4), 0);
+    std::free(p);
+    EXPECT_TRUE(testmsgbox::Calls().empty());
+}
+
+TEST_F(EngineTest, ReadWholeFileReadsAFileAnotherProgramHoldsOpen)
+{
+    const std::string path = dir.File("held.exe");
+    WriteBytes(path, testfiles::Pattern(5000));
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    uint32_t n = 0;
+    BYTE* p = dlg.ReadWholeFile(path.c_str(), n);
+    CloseHandle(h);
+    EXPECT_NE(p, nullptr);
+    EXPECT_EQ(n, 5000u);
+    std::free(p);
+}
+
+TEST_F(EngineTest, ReadWholeFileReportsFailuresNamingThePath)
+{
+    struct Case { const char* name; bool shrink; };
+    for (const Case& c : {Case{"missing file", false}, Case{"file ends before its size", true}}) {
+        SCOPED_TRACE(c.name);
+        testmsgbox::Calls().clear();
+        const std::string path = dir.File(c.shrink ? "shrinks.exe" : "missing.exe");
+        if (c.shrink)
+            WriteBytes(path, testfiles::Pattern(3000));
+        testfaults::Armed fault(fw::FileStep::Read, testfaults::Action::EndOfFile, c.shrink ? 1 : 999);
+        uint32_t n = 0;
+        EXPECT_EQ(dlg.ReadWholeFile(path.c_str(), n), nullptr);
+        ExpectOneMessage("Unable to read file: " + path, kStop);
+    }
+}
+
+TEST_F(EngineTest, ApplyBrandingChangesOnlyTheDataArea)
+{
+    LoadTarget();
+    dlg.m_strCBID = std::string(59, 'c').c_str();
+    dlg.m_strMRWLink = "";
+    dlg.m_strQLBLink = std::string(99, 'q').c_str();
+    dlg.m_strWebName = "Caf\xe9 \x80\xff Ltd";
+    dlg.m_strWebLink = "http://www.example.com";
+    ASSERT_TRUE(dlg.ApplyBranding());
+    EXPECT_TRUE(testmsgbox::Calls().empty());
+
+    std::vector<unsigned char> want = original;
+    unsigned char* area = want.data() + 4000 + 60;
+    std::memset(area, 0, 1000);
+    std::memset(area + 40, 'c', 59);
+    std::memset(area + 200, 'q', 99);
+    std::memcpy(area + 300, "Caf\xe9 \x80\xff Ltd", 11);
+    std::memcpy(area + 400, "http://www.example.com", 22);
+    EXPECT_EQ(ReadBytes(target), want);
+}
+
+TEST_F(EngineTest, ApplyBrandingRefusesATextThatDoesNotFit)
+{
+    LoadTarget();
+    dlg.m_strWebName = std::string(100, 'n').c_str();
+    dlg.m_strWebLink = "x";
+    EXPECT_FALSE(dlg.ApplyBranding());
+    ExpectOneMessage("Failed to write file " + target, kStop);
+    ExpectTargetUnchangedAndAlone();
+}
+
+TEST_F(EngineTest, SaveCreatesATargetDeletedSinceLoading)
+{
+    LoadTarget();
+    ASSERT_TRUE(DeleteFileA(target.c_str()));
+    dlg.m_strWebName = "N";
+    dlg.m_strWebLink = "L";
+    ASSERT_TRUE(dlg.ApplyBranding());
+    EXPECT_EQ(ReadBytes(target).size(), original.size());
+}
+
+TEST_F(EngineTest, SaveRefusesAReadOnlyTarget)
+{
+    LoadTarget();
+    testfiles::MakeReadOnly(target);
+    EXPECT_FALSE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
+    ExpectOneMessage("Failed to write file " + target, kStop);
+    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+    testfiles::MakeReadOnly(target, false);
+    ExpectTargetUnchangedAndAlone();
+}
+
+TEST_F(EngineTest, SaveRefusesATargetHeldOpenWithAnyShareMode)
+{
+    LoadTarget();
+    std::memset(dlg.m_pDataArea + 300, 'X', 10);
+    const DWORD shares[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    for (DWORD share : shares) {
+        SCOPED_TRACE("share mode " + std::to_string(share));
+        testmsgbox::Calls().clear();
+        // Opened through another process's handle table would be the same
+        // to the system; a second handle of ours is enough for sharing rules.
+        HANDLE h = CreateFileA(target.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
+        CloseHandle(h);
+        ExpectOneMessage("Failed to write file " + target, kStop);
+        ExpectTargetUnchangedAndAlone();
+    }
+}
+
+TEST_F(EngineTest, SaveRefusesARunningTarget)
+{
+    // The target is a copy of a program that is running while we save.
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string sleeper = self;
+    sleeper = sleeper.substr(0, sleeper.find_last_of('\\') + 1) + "test_sleeper.exe";
+    target = dir.File("target.exe");
+    ASSERT_TRUE(CopyFileA(sleeper.c_str(), target.c_str(), FALSE));
+    original = ReadBytes(target);
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + target + "\"";
+    ASSERT_TRUE(CreateProcessA(target.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    std::vector<unsigned char> image = original;
+    image[image.size() / 2] ^= 0xFF;
+    const BOOL saved = dlg.WriteWholeFile(target.c_str(), image.data(), static_cast<uint32_t>(image.size()));
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_FALSE(saved);
+    ExpectOneMessage("Failed to write file " + target, kStop);
+    ExpectTargetUnchangedAndAlone();
+}
+
+TEST_F(EngineTest, ReadBrandingBlockGivesTheDefaultsOfAnUnbrandedProgram)
+{
+    EXPECT_TRUE(ReadBrandingBlock());
+    EXPECT_EQ(theResellerIdentity.m_nBranded, 0);
+    EXPECT_EQ(theResellerIdentity.m_strWebName, CString("Velmora Software"));
+    EXPECT_EQ(theResellerIdentity.m_strWebLink, CString("http://www.velmorasoftware.com"));
+    EXPECT_EQ(theResellerIdentity.m_strMirrowenLink, CString("http://www.velmorasoftware.com/mirrowen"));
+    EXPECT_EQ(theResellerIdentity.m_strQuillburnLink, CString("http://www.velmorasoftware.com/quillburn"));
+}
+
+}  // namespace
