@@ -1,11 +1,29 @@
-// CBranderDlg's construction, data exchange and initialisation.
+// CBranderDlg: construction, data exchange, initialisation, "Update ", and
+// painting while minimised.
 #include "BranderDlg.h"
 
 #include "BranderNames.h"
 #include "FwApp.h"
+#include "FwMessageBox.h"
 #include "ResellerIdentity.h"
+#include "TextRules.h"
 
 #include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string ToStd(const CString& s)
+{
+    return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
+}
+
+CString ToCString(const std::string& s)
+{
+    return CString(s.data(), static_cast<int>(s.size()));
+}
+
+}  // namespace
 
 CBranderDlg::CBranderDlg(CWnd* pParent)
     : CDialog(IDD, pParent), m_pImage(nullptr), m_nImageSize(0), m_pDataArea(nullptr)
@@ -27,6 +45,9 @@ void CBranderDlg::DoDataExchange(CDataExchange* pDX)
 }
 
 BEGIN_MESSAGE_MAP(CBranderDlg, CDialog)
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_CLICKHERE, OnClickHere)
 END_MESSAGE_MAP()
 
 BOOL CBranderDlg::OnInitDialog()
@@ -53,4 +74,58 @@ BOOL CBranderDlg::OnInitDialog()
         std::exit(1);
 
     return TRUE;
+}
+
+void CBranderDlg::OnOK()
+{
+    if (!UpdateData(TRUE))
+        return;
+
+    // Checked and normalised copies; the controls keep what the user typed.
+    const brand::TextCheck check = brand::CheckAndNormalise(
+        {ToStd(m_strWebName), ToStd(m_strWebLink), ToStd(m_strCBID), ToStd(m_strMRWLink), ToStd(m_strQLBLink)});
+    if (!check.ok) {
+        AfxMessageBox(check.message, MB_ICONSTOP);
+        return;
+    }
+    m_strWebName = ToCString(check.texts.webName);
+    m_strWebLink = ToCString(check.texts.webLink);
+    m_strCBID    = ToCString(check.texts.cbid);
+    m_strMRWLink = ToCString(check.texts.mirrowenLink);
+    m_strQLBLink = ToCString(check.texts.quillburnLink);
+
+    if (ApplyBranding())
+        AfxMessageBox("Software branding complete", MB_ICONINFORMATION);
+
+    // Closing takes the texts from the controls again: what is stored is what
+    // the user typed, whether or not the save succeeded.
+    CDialog::OnOK();
+    CWinApp* pApp = AfxGetApp();
+    pApp->WriteProfileString(brander::kSection, brander::kWebName, m_strWebName);
+    pApp->WriteProfileString(brander::kSection, brander::kWebLink, m_strWebLink);
+    pApp->WriteProfileString(brander::kSection, brander::kCBID, m_strCBID);
+    pApp->WriteProfileString(brander::kSection, brander::kMRWLink, m_strMRWLink);
+    pApp->WriteProfileString(brander::kSection, brander::kQLBLink, m_strQLBLink);
+}
+
+void CBranderDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
+}
+
+HCURSOR CBranderDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
 }

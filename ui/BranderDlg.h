@@ -18,6 +18,12 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnClickHere();
+    BOOL OpenUrl(CString url, int reportFailure);
 
     DECLARE_MESSAGE_MAP()
 

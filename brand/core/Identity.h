@@ -11,6 +11,8 @@ namespace brand {
 inline constexpr const char* kMakerSite = "http://www.velmorasoftware.com";
 inline constexpr const char* kDefaultMirrowenPage = "http://www.velmorasoftware.com/mirrowen";
 inline constexpr const char* kDefaultQuillburnPage = "http://www.velmorasoftware.com/quillburn";
+// The maker's page for affiliates, opened from the brander's dialog.
+inline constexpr const char* kAffiliatePage = "http://www.velmorasoftware.com/affiliates.html";
 inline constexpr const char* kDefaultLicensee = "Velmora Software";
 // The marketplace's hop-link address, then the Clickbank ID, then the vendor.
 inline constexpr const char* kHopLinkAddress = "http://hop.clickbank.net?";
