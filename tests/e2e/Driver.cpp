@@ -339,8 +339,11 @@ bool PressKey(HWND parent, int id, WPARAM vk) {
     const UINT scan = MapVirtualKeyA(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
     const LPARAM down = static_cast<LPARAM>(1u | (scan << 16));
     const LPARAM up = static_cast<LPARAM>(1u | (scan << 16) | (1u << 30) | (1u << 31));
-    return PostMessageA(control, WM_KEYDOWN, vk, down) != 0 &&
-           PostMessageA(control, WM_KEYUP, vk, up) != 0;
+    if (PostMessageA(control, WM_KEYDOWN, vk, down) == 0) return false;
+    // The key-down may already have closed the window (Esc, Enter), so the key-up can
+    // fail without the press having failed.
+    PostMessageA(control, WM_KEYUP, vk, up);
+    return true;
 }
 
 bool PressCloseBox(HWND topLevel) {

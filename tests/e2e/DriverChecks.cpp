@@ -323,8 +323,9 @@ TEST(DriverPixels, BmpIsBottomUpWithPaddedRows) {
     EXPECT_EQ(p[0], 'B');
     EXPECT_EQ(p[1], 'M');
     auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(p[at]) | static_cast<std::uint32_t>(p[at + 1]) << 8 |
-               static_cast<std::uint32_t>(p[at + 2]) << 16 | static_cast<std::uint32_t>(p[at + 3]) << 24;
+        std::uint32_t v = 0;
+        for (std::size_t i = 4; i-- > 0;) v = (v << 8) | p[at + i];
+        return v;
     };
     EXPECT_EQ(u32(2), 78u);   // file size
     EXPECT_EQ(u32(10), 54u);  // pixel offset
