@@ -13,8 +13,9 @@ if [ ! -f "$prefix/.velmora-ready" ]; then
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     WINEDLLOVERRIDES="mscoree,mshtml=" timeout 300 "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
-    [ -f "$prefix/system.reg" ] || { echo "wine-prefix: Wine could not create $prefix" >&2; exit 1; }
+    # The server writes the registry files when it exits.
     timeout 60 /usr/lib/wine/wineserver -w
+    [ -f "$prefix/system.reg" ] || { echo "wine-prefix: Wine could not create $prefix" >&2; exit 1; }
     # Debian's Wine does not find its own fonts without these.
     cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
     # A virtual desktop gives windows frames and closes them without stalls
