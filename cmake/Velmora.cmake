@@ -45,6 +45,8 @@ endfunction()
 # checked after each link (the build fails otherwise), and its template is
 # compared byte for byte by a test.
 function(velmora_shipped_binary target)
+  # Shipped without symbols.
+  target_link_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-s>)
   set(check python3 ${PROJECT_SOURCE_DIR}/scripts/check-marker.py ${PROJECT_SOURCE_DIR}/brand/core/OwnBlock.cpp)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${check} $<TARGET_FILE:${target}>

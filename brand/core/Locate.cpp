@@ -8,41 +8,115 @@
 
 namespace brand {
 
-LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* pMarker)
+namespace {
+
+// Calls record(offset) for each match starting at p[from .. to); the 60 bytes
+// of every such position must be readable. Stops when record returns false.
+template <typename Record>
+void ScanPositions(const uint8_t* p, size_t from, size_t to, const uint8_t* pMarker, Record record)
+{
+    const uint8_t* q = p + from;
+    const uint8_t* const end = p + to;
+    while (q < end) {
+        const void* hit = std::memchr(q, pMarker[0], static_cast<size_t>(end - q));
+        if (hit == nullptr)
+            return;
+        q = static_cast<const uint8_t*>(hit);
+        if (std::memcmp(q + 1, pMarker + 1, kMarkerLength - 1) == 0 && !record(static_cast<size_t>(q - p)))
+            return;
+        ++q;
+    }
+}
+
+LocateResult Judge(uint64_t nSize, int nMatches, uint64_t first, uint64_t second)
 {
     LocateResult r;
+    r.first = first;
+    r.second = second;
     if (nSize <= kMarkerLength)
-        return r;  // kTooSmall
-
-    // Positions 0 .. nSize - 61: a candidate's first byte lies before lastStart + 1.
-    const uint32_t nPositions = nSize - kMarkerLength;
-    const uint8_t* p = pImage;
-    const uint8_t* const pEnd = pImage + nPositions;
-    int nMatches = 0;
-    while (p < pEnd && nMatches < 2) {
-        const void* hit = std::memchr(p, pMarker[0], static_cast<size_t>(pEnd - p));
-        if (hit == nullptr)
-            break;
-        p = static_cast<const uint8_t*>(hit);
-        if (std::memcmp(p + 1, pMarker + 1, kMarkerLength - 1) == 0) {
-            const uint32_t at = static_cast<uint32_t>(p - pImage);
-            if (nMatches++ == 0)
-                r.first = at;
-            else
-                r.second = at;
-        }
-        ++p;
-    }
-
-    if (nMatches == 0)
+        r.status = LocateResult::kTooSmall;
+    else if (nMatches == 0)
         r.status = LocateResult::kNoMarker;
     else if (nMatches == 1)
         r.status = LocateResult::kOneMarker;
-    else if (r.second - r.first == kEndMarkerOffset)
+    else if (second - first == kEndMarkerOffset)
         r.status = LocateResult::kLocated;
     else
         r.status = LocateResult::kWrongDistance;
     return r;
+}
+
+}  // namespace
+
+LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* pMarker)
+{
+    MarkerScanner scanner(pMarker, nSize);
+    scanner.Feed(pImage, nSize);
+    return scanner.Result();
+}
+
+MarkerScanner::MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize) : m_pMarker(pMarker), m_nTotal(nTotalSize)
+{
+}
+
+void MarkerScanner::Record(uint64_t at)
+{
+    if (m_nMatches++ == 0)
+        m_first = at;
+    else
+        m_second = at;
+}
+
+void MarkerScanner::Feed(const uint8_t* pChunk, size_t nLength)
+{
+    if (Done() || m_nTotal <= kMarkerLength || nLength == 0) {
+        m_nFed += nLength;
+        return;
+    }
+    // Start positions that count: 0 .. total - 61.
+    const uint64_t limit = m_nTotal - kMarkerLength;
+    auto record = [this](uint64_t at) {
+        Record(at);
+        return !Done();
+    };
+
+    // Positions that start in the carried bytes and run into this chunk.
+    if (!m_carry.empty()) {
+        const size_t nCarry = m_carry.size();
+        std::vector<uint8_t> joint(m_carry);
+        joint.insert(joint.end(), pChunk, pChunk + (nLength < kMarkerLength ? nLength : kMarkerLength - 1));
+        const uint64_t base = m_nFed - nCarry;
+        size_t to = joint.size() >= kMarkerLength ? joint.size() - kMarkerLength + 1 : 0;
+        if (to > nCarry)
+            to = nCarry;
+        if (base + to > limit)
+            to = base < limit ? static_cast<size_t>(limit - base) : 0;
+        ScanPositions(joint.data(), 0, to, m_pMarker, [&](size_t at) { return record(base + at); });
+    }
+    // Positions wholly inside this chunk.
+    if (!Done() && nLength >= kMarkerLength) {
+        size_t to = nLength - kMarkerLength + 1;
+        if (m_nFed + to > limit)
+            to = m_nFed < limit ? static_cast<size_t>(limit - m_nFed) : 0;
+        const uint64_t base = m_nFed;
+        ScanPositions(pChunk, 0, to, m_pMarker, [&](size_t at) { return record(base + at); });
+    }
+
+    // Keep the last marker-length - 1 bytes for positions that straddle chunks.
+    const size_t keep = kMarkerLength - 1;
+    if (nLength >= keep) {
+        m_carry.assign(pChunk + nLength - keep, pChunk + nLength);
+    } else {
+        m_carry.insert(m_carry.end(), pChunk, pChunk + nLength);
+        if (m_carry.size() > keep)
+            m_carry.erase(m_carry.begin(), m_carry.end() - static_cast<ptrdiff_t>(keep));
+    }
+    m_nFed += nLength;
+}
+
+LocateResult MarkerScanner::Result() const
+{
+    return Judge(m_nTotal, m_nMatches, m_first, m_second);
 }
 
 }  // namespace brand

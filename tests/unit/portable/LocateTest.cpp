@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using brand::LocateBlock;
@@ -150,6 +151,19 @@ TEST(LocateTest, AgreesWithAPlainScanOnGeneratedImages)
         if (ref.status == LocateResult::kLocated || ref.status == LocateResult::kWrongDistance) {
             ASSERT_EQ(fast.second, ref.second);
         }
+
+        // Fed in chunks of random lengths, from single bytes up.
+        brand::MarkerScanner scanner(Marker(), size);
+        const size_t maxChunk = round % 3 == 0 ? 3 : 300;
+        for (size_t at = 0; at < size;) {
+            const size_t n = std::min(size - at, std::uniform_int_distribution<size_t>(1, maxChunk)(rng));
+            scanner.Feed(image.data() + at, n);
+            at += n;
+        }
+        const LocateResult chunked = scanner.Result();
+        ASSERT_EQ(chunked.status, ref.status);
+        ASSERT_EQ(chunked.first, fast.first);
+        ASSERT_EQ(chunked.second, fast.second);
     }
 }
 

@@ -1,0 +1,117 @@
+// velmora-brand brand: one file, in place, to a new path, or to standard output.
+#include "Commands.h"
+
+#include "BlockLayout.h"
+#include "DataArea.h"
+#include "FwException.h"
+#include "SaveFile.h"
+#include "TextRules.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kHelp =
+    "usage: velmora-brand brand FILE --name TEXT --link TEXT [--cbid TEXT]\n"
+    "                           [--mirrowen TEXT] [--quillburn TEXT] [--output PATH|-]\n"
+    "\n"
+    "Brands FILE with the five texts, under the brander's own rules: leading white\n"
+    "space is removed, a licensee name and a web site link are required, links that\n"
+    "begin \"www.\" get \"http://\", and each text must fit its slot. Texts are taken\n"
+    "as bytes. Without --output the file is replaced in place, atomically; with\n"
+    "--output PATH the branded copy goes to PATH and FILE is not touched; with\n"
+    "--output - it goes to standard output.\n"
+    "Exit status: 0 branded, 1 a text refused or the file not compatible, 2 bad\n"
+    "usage or a file that cannot be read or written.\n";
+
+}  // namespace
+
+int RunBrand(const std::vector<std::string>& args)
+{
+    ParsedArgs a;
+    std::string error;
+    if (!ParseArgs(args, {"--name", "--link", "--cbid", "--mirrowen", "--quillburn", "--output"}, {}, a, error)) {
+        Complain(error);
+        std::fputs(kHelp, stderr);
+        return kUsage;
+    }
+    if (a.help) {
+        std::fputs(kHelp, stdout);
+        return kOk;
+    }
+    if (a.positional.size() != 1 || !a.Has("--name") || !a.Has("--link")) {
+        Complain(a.positional.size() != 1 ? "brand: name exactly one file" : "brand: --name and --link are required");
+        std::fputs(kHelp, stderr);
+        return kUsage;
+    }
+    const std::string& path = a.positional[0];
+
+    const brand::TextCheck check = brand::CheckAndNormalise(
+        {a.Get("--name"), a.Get("--link"), a.Get("--cbid"), a.Get("--mirrowen"), a.Get("--quillburn")});
+    if (!check.ok) {
+        Complain(check.message);
+        return kRefused;
+    }
+
+    InputFile in;
+    if (!in.Open(path, error)) {
+        Complain(error);
+        return kUsage;
+    }
+    const brand::LocateResult where = LocateInFile(in);
+    const std::string why = Incompatibility(where, in.Size());
+    if (!why.empty()) {
+        Complain(path + ": not compatible with this brander: " + why);
+        return kRefused;
+    }
+    const uint64_t dataOffset = where.BlockOffset() + brand::kDataAreaOffset;
+    std::array<uint8_t, brand::kDataAreaLength> area{};
+    const brand::DialogTexts& t = check.texts;
+    brand::FillDataArea(area.data(), {t.cbid, t.mirrowenLink, t.quillburnLink, t.webName, t.webLink});
+
+    if (a.Has("--output")) {
+        const std::string output = a.Get("--output");
+        if (output == "-") {
+            if (!StreamToStdout(in, 0, dataOffset, error) || !WriteToStdout(area.data(), area.size(), error) ||
+                !StreamToStdout(in, dataOffset + area.size(), in.Size() - dataOffset - area.size(), error)) {
+                Complain(error);
+                return kUsage;
+            }
+            return kOk;
+        }
+        if (SameFile(path, output)) {
+            Complain(output + ": is the input file itself; leave out --output to brand it in place");
+            return kUsage;
+        }
+        if (!WriteBrandedCopy(in, dataOffset, area, output, error)) {
+            Complain(error);
+            return kUsage;
+        }
+        return kOk;
+    }
+
+    // In place: the brander's own save, with its refusals and its atomic replace.
+    const uint32_t size = static_cast<uint32_t>(in.Size());
+    uint8_t* image = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+    if (image == nullptr || !in.ReadAt(0, image, size)) {
+        std::free(image);
+        Complain(path + (image ? ": could not be read" : ": too large to hold in memory"));
+        return kUsage;
+    }
+    std::copy(area.begin(), area.end(), image + dataOffset);
+    in.Close();  // our own handle would count as another program holding the file
+    try {
+        brand::SaveWholeFile(path.c_str(), image, size);
+    } catch (const CException&) {
+        std::free(image);
+        Complain(path + ": failed to write the file (read-only, in use, or not writable)");
+        return kUsage;
+    }
+    std::free(image);
+    return kOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,59 @@
+// The commands of velmora-brand, and what they share.
+#pragma once
+
+#include "CliFile.h"
+#include "Locate.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit codes.
+inline constexpr int kOk = 0;
+inline constexpr int kRefused = 1;  // not compatible, or a text or row refused
+inline constexpr int kUsage = 2;    // bad usage, or a file that cannot be read or written
+
+inline constexpr const char* kProgram = "velmora-brand";
+inline constexpr const char* kVersion = "1.0.0.1";
+
+int RunInspect(const std::vector<std::string>& args);
+int RunBrand(const std::vector<std::string>& args);
+int RunBatch(const std::vector<std::string>& args);
+
+// Prints "velmora-brand: what" on standard error.
+void Complain(const std::string& what);
+
+// Searches an open file for its block, reading it in chunks.
+brand::LocateResult LocateInFile(const InputFile& in);
+
+// Why a search result is not a compatible block, in words.
+std::string Incompatibility(const brand::LocateResult& r, uint64_t size);
+
+// The largest file the brander can load: its size and 4 spare bytes fit 32 bits.
+inline constexpr uint64_t kMaxTargetSize = 0xFFFFFFFFull - 4;
+
+// Writes in to destination with the data area at dataOffset replaced, atomically.
+bool WriteBrandedCopy(const InputFile& in, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
+                      const std::string& destination, std::string& error);
+
+// Options of the form --name VALUE or --name=VALUE.
+struct ParsedArgs
+{
+    std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> options;
+    bool help = false;
+    bool Has(const std::string& name) const;
+    std::string Get(const std::string& name) const;
+};
+// valueless: options without a value (--json). False, with error, on an unknown option.
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+               const std::vector<std::string>& valueless, ParsedArgs& out, std::string& error);
+
+// A name safe to create in a folder, on Windows as on POSIX: empty when it is,
+// otherwise why not.
+std::string UnsafeNameReason(const std::string& name);
+
+}  // namespace cli

@@ -1,0 +1,154 @@
+// What the commands share: messages, option parsing, the block search over a
+// file, and the branded copy.
+#include "Commands.h"
+
+#include "BlockLayout.h"
+#include "OwnBlock.h"
+
+#include <cstdio>
+
+namespace cli {
+
+void Complain(const std::string& what)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
+}
+
+bool ParsedArgs::Has(const std::string& name) const
+{
+    for (const auto& o : options)
+        if (o.first == name)
+            return true;
+    return false;
+}
+
+std::string ParsedArgs::Get(const std::string& name) const
+{
+    std::string value;
+    for (const auto& o : options)
+        if (o.first == name)
+            value = o.second;  // the last one given wins
+    return value;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+               const std::vector<std::string>& valueless, ParsedArgs& out, std::string& error)
+{
+    auto known = [](const std::vector<std::string>& list, const std::string& name) {
+        for (const auto& n : list)
+            if (n == name)
+                return true;
+        return false;
+    };
+    bool onlyPositional = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (onlyPositional || a.size() < 2 || a[0] != '-' || a == "-") {
+            out.positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            out.help = true;
+            continue;
+        }
+        const size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        if (known(withValue, name)) {
+            if (eq != std::string::npos) {
+                out.options.emplace_back(name, a.substr(eq + 1));
+            } else if (i + 1 < args.size()) {
+                out.options.emplace_back(name, args[++i]);
+            } else {
+                error = name + " needs a value";
+                return false;
+            }
+        } else if (known(valueless, name) && eq == std::string::npos) {
+            out.options.emplace_back(name, "");
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+brand::LocateResult LocateInFile(const InputFile& in)
+{
+    brand::MarkerScanner scanner(brand::OwnBlock(), in.Size());
+    std::vector<uint8_t> buf(1 << 20);
+    for (uint64_t at = 0; at < in.Size() && !scanner.Done();) {
+        const size_t n = in.Size() - at < buf.size() ? static_cast<size_t>(in.Size() - at) : buf.size();
+        if (!in.ReadAt(at, buf.data(), n))
+            break;  // a file that shrank: what was read is judged
+        scanner.Feed(buf.data(), n);
+        at += n;
+    }
+    return scanner.Result();
+}
+
+std::string Incompatibility(const brand::LocateResult& r, uint64_t size)
+{
+    switch (r.status) {
+    case brand::LocateResult::kTooSmall: return "too small (" + std::to_string(size) + " bytes)";
+    case brand::LocateResult::kNoMarker: return "no marker";
+    case brand::LocateResult::kOneMarker: return "only one marker (at " + std::to_string(r.first) + ")";
+    case brand::LocateResult::kWrongDistance:
+        return "first two markers " + std::to_string(r.second - r.first) + " bytes apart (at " +
+               std::to_string(r.first) + " and " + std::to_string(r.second) + ")";
+    case brand::LocateResult::kLocated:
+        if (size > kMaxTargetSize)
+            return "larger than the brander can load (" + std::to_string(size) + " bytes)";
+        return "";
+    }
+    return "";
+}
+
+bool WriteBrandedCopy(const InputFile& in, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
+                      const std::string& destination, std::string& error)
+{
+    OutputFile out;
+    return out.Create(destination, error) && out.CopyFrom(in, 0, in.Size(), error) &&
+           out.WriteAt(dataOffset, area.data(), area.size(), error) && out.Commit(error);
+}
+
+std::string UnsafeNameReason(const std::string& name)
+{
+    if (name.empty())
+        return "the file name is empty";
+    if (name == "." || name == "..")
+        return "\"" + name + "\" is not a file name";
+    for (char ch : name) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '/' || c == '\\')
+            return "\"" + name + "\" is a path, not a plain file name";
+        if (c == ':')
+            return "\"" + name + "\" names a drive or stream, not a plain file name";
+        if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+            return "\"" + name + "\" holds a character Windows does not allow in file names";
+    }
+    if (name.back() == '.' || name.back() == ' ')
+        return "\"" + name + "\" ends in a dot or a space, which Windows drops";
+    // Reserved device names, with or without an extension, in any case.
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    static const char* const reserved[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    bool isReserved = false;
+    for (const char* r : reserved)
+        isReserved = isReserved || base == r;
+    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+        base[3] <= '9')
+        isReserved = true;
+    if (isReserved)
+        return "\"" + name + "\" is a reserved device name on Windows";
+    return "";
+}
+
+}  // namespace cli

@@ -1,0 +1,291 @@
+#!/usr/bin/env python3
+"""End-to-end tests of velmora-brand on fixtures built here.
+
+  test_cli.py MARKER_SOURCE PROGRAM [RUNNER...]
+
+RUNNER, when given, is put before PROGRAM (a Wine wrapper for the Windows
+build). Each test works in a scratch folder of its own."""
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+MARKER_SOURCE, PROGRAM, RUNNER = sys.argv[1], sys.argv[2], sys.argv[3:]
+UNDER_WINE = bool(RUNNER)
+MARKER = re.search(r'#define VB_MARKER "([^"]*)"', open(MARKER_SOURCE).read()).group(1).encode()
+TEMPLATE = ((b"1234567890" * 10)[:99] + b"\0") * 10
+HOP = "http://hop.clickbank.net?"
+
+
+def block():
+    return MARKER + TEMPLATE + MARKER
+
+
+def pe_with_block(signed=False, overlay=b"", block_at=0x400):
+    """A small PE32 file: headers, one section holding a branding block, then
+    an optional certificate table and overlay after the section."""
+    section_end = block_at + 0x800
+    f = bytearray(section_end)
+    struct.pack_into("<H", f, 0, 0x5A4D)
+    struct.pack_into("<I", f, 0x3C, 0x80)
+    struct.pack_into("<I", f, 0x80, 0x4550)
+    fh, opt = 0x84, 0x84 + 20
+    struct.pack_into("<HH", f, fh, 0x14C, 1)
+    struct.pack_into("<H", f, fh + 16, 224)
+    struct.pack_into("<H", f, opt, 0x10B)
+    struct.pack_into("<I", f, opt + 92, 16)
+    tail = overlay
+    if signed:
+        struct.pack_into("<II", f, opt + 96 + 8 * 4, section_end + len(overlay), 0x100)
+        tail = overlay + b"\x30\x82" + b"\0" * 0xFE
+    struct.pack_into("<II", f, opt + 224 + 16, section_end - 0x200, 0x200)
+    f[block_at:block_at + 1120] = block()
+    return bytes(f) + tail
+
+
+class Cli(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="vbcli-")
+        self.cwd = os.getcwd()
+        os.chdir(self.dir)
+
+    def tearDown(self):
+        os.chdir(self.cwd)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def run_cli(self, *args, stdin=None):
+        p = subprocess.run(RUNNER + [PROGRAM] + [a if isinstance(a, bytes) else a.encode() for a in args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                           stdin=subprocess.DEVNULL, timeout=120)
+        return p.returncode, p.stdout, p.stderr.decode("latin-1").replace("\r\n", "\n")
+
+    def write(self, name, data):
+        with open(name, "wb") as f:
+            f.write(data)
+        return name
+
+    def read(self, name):
+        with open(name, "rb") as f:
+            return f.read()
+
+    def names(self):
+        return sorted(os.listdir("."))
+
+    # --- inspect
+
+    def inspect_json(self, *files):
+        code, out, err = self.run_cli("inspect", "--json", *files)
+        return code, [json.loads(line) for line in out.decode("latin-1").splitlines() if line.strip()]
+
+    def test_inspect_reports_state_identity_signature_and_overlay(self):
+        self.write("plain.exe", pe_with_block())
+        self.write("signed.exe", pe_with_block(signed=True, overlay=b"OVERLAY!" * 8))
+        code, reports = self.inspect_json("plain.exe", "signed.exe")
+        self.assertEqual(code, 0)
+        plain, signed = reports
+        self.assertEqual((plain["compatible"], plain["state"], plain["block_offset"]), (True, "unbranded", 0x400))
+        self.assertEqual(plain["identity"]["licensee"], "Velmora Software")
+        self.assertEqual((plain["pe"]["is_pe"], plain["pe"]["signed"], plain["pe"]["overlay_bytes"]), (True, False, 0))
+        self.assertTrue(signed["pe"]["signed"])
+        self.assertEqual(signed["pe"]["overlay_bytes"], 64 + 0x100)
+        code, out, _ = self.run_cli("inspect", "signed.exe")
+        text = out.decode()
+        self.assertIn("invalidate", text)
+        self.assertIn("brand the file first, then sign it", text)
+        self.assertIn("320 bytes of data follow the last section", text)
+
+    def test_inspect_branded_slots_and_reasons(self):
+        self.write("t.exe", pe_with_block())
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "Ann", "--link", "www.a.com", "--cbid", "ID")[0], 0)
+        stray = bytearray(pe_with_block())
+        stray[0x200:0x200 + 60] = MARKER
+        cases = {
+            "empty.exe": (b"", "too small (0 bytes)"),
+            "one.exe": (b"x" * 10 + MARKER + b"y", "only one marker (at 10)"),
+            "stray.exe": (bytes(stray), "first two markers 512 bytes apart"),
+            "end.exe": (b"z" + block(), "only one marker (at 1)"),
+            "none.exe": (b"q" * 5000, "no marker"),
+        }
+        for name, (data, _) in cases.items():
+            self.write(name, data)
+        code, reports = self.inspect_json("t.exe", *cases)
+        self.assertEqual(code, 1)
+        branded = reports[0]
+        self.assertEqual(branded["state"], "branded")
+        self.assertEqual(branded["slots"]["name"], {"text": "Ann", "bytes": 3})
+        self.assertEqual(branded["slots"]["link"], {"text": "http://www.a.com", "bytes": 16})
+        self.assertEqual(branded["identity"]["mirrowen"], HOP + "ID/plimsett")
+        for report, (name, (_, why)) in zip(reports[1:], cases.items()):
+            with self.subTest(name):
+                self.assertFalse(report["compatible"])
+                self.assertTrue(report["reason"].startswith(why), report["reason"])
+
+    def test_inspect_exit_codes_take_the_highest(self):
+        self.write("ok.exe", pe_with_block())
+        self.write("bad.exe", b"nothing")
+        self.assertEqual(self.run_cli("inspect", "ok.exe")[0], 0)
+        self.assertEqual(self.run_cli("inspect", "ok.exe", "bad.exe")[0], 1)
+        self.assertEqual(self.run_cli("inspect", "bad.exe", "missing.exe", "ok.exe")[0], 2)
+        self.assertEqual(self.run_cli("inspect")[0], 2)
+        self.assertEqual(self.run_cli("inspect", "--bogus", "ok.exe")[0], 2)
+        os.mkdir("folder.exe")
+        code, reports = self.inspect_json("folder.exe")
+        self.assertEqual((code, reports[0]["readable"]), (2, False))
+
+    def test_inspect_garbage_pe_headers(self):
+        good = pe_with_block()
+        for cut in (2, 0x40, 0x84, 0x90, 0x100, 0x170):
+            self.write("cut.exe", good[:cut])
+            code, reports = self.inspect_json("cut.exe")
+            self.assertEqual(code, 1)
+        wild = bytearray(good)
+        struct.pack_into("<I", wild, 0x3C, 0xFFFFFFF0)
+        self.write("wild.exe", bytes(wild))
+        code, reports = self.inspect_json("wild.exe")
+        self.assertEqual((code, reports[0]["pe"]["is_pe"]), (0, False))
+        self.assertIsNotNone(reports[0]["pe"]["problem"])
+
+    # --- brand
+
+    def test_brand_writes_exactly_the_data_area(self):
+        original = pe_with_block(overlay=b"tail")
+        self.write("t.exe", original)
+        # Texts are bytes: natively a byte above 127 goes through as it is. Wine
+        # converts arguments from the Unix locale, so there the text is ASCII.
+        name = b"Caf\xe9" if not UNDER_WINE else b"Cafe"
+        code, _, err = self.run_cli("brand", "t.exe", "--name", b"  " + name, "--link", "www.x.com",
+                                    "--cbid", "C" * 59, "--quillburn", "q" * 99, "--output", "out.exe")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.read("t.exe"), original)  # the input is never touched with --output
+        out = self.read("out.exe")
+        self.assertEqual(len(out), len(original))
+        area = bytearray(1000)
+        area[40:99] = b"C" * 59
+        area[200:299] = b"q" * 99
+        area[300:300 + len(name)] = name
+        area[400:416] = b"http://www.x.com"
+        self.assertEqual(out[:0x400 + 60], original[:0x400 + 60])
+        self.assertEqual(out[0x400 + 60:0x400 + 1060], bytes(area))
+        self.assertEqual(out[0x400 + 1060:], original[0x400 + 1060:])
+        self.assertEqual(self.names(), ["out.exe", "t.exe"])
+
+    def test_brand_refuses_each_invalid_text_with_the_dialogs_message(self):
+        self.write("t.exe", pe_with_block())
+        cases = [
+            (["--name", "  ", "--link", "x"], "Please enter the name of the licensee\n\nThis can be your own name"),
+            (["--name", "N", "--link", " \t"], "Please enter your web site link"),
+            (["--name", "n" * 100, "--link", "x"], "Licensee name is too long"),
+            (["--name", "N", "--link", "www." + "w" * 89], "Web Site Link is too long"),
+            (["--name", "N", "--link", "x", "--cbid", "c" * 60], "Clickbank ID is too long"),
+            (["--name", "N", "--link", "x", "--mirrowen", "m" * 100], "Mirrowen link is too long"),
+            (["--name", "N", "--link", "x", "--quillburn", "www." + "q" * 89], "Quillburn link is too long"),
+        ]
+        before = self.read("t.exe")
+        for args, message in cases:
+            with self.subTest(message):
+                code, _, err = self.run_cli("brand", "t.exe", *args)
+                self.assertEqual(code, 1)
+                self.assertIn(message, err)
+        self.assertEqual(self.read("t.exe"), before)
+        self.assertEqual(self.names(), ["t.exe"])
+
+    def test_brand_to_stdout_equals_brand_to_path(self):
+        self.write("t.exe", pe_with_block(overlay=b"x" * 3000))
+        args = ["--name", "N", "--link", "L", "--mirrowen", "www.m"]
+        code, out, err = self.run_cli("brand", "t.exe", *args, "--output", "-")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "p.exe")[0], 0)
+        self.assertEqual(out, self.read("p.exe"))
+
+    def test_brand_in_place_and_its_refusals(self):
+        self.write("t.exe", pe_with_block())
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "A", "--link", "B")[0], 0)
+        once = self.read("t.exe")
+        self.assertEqual(once[0x400 + 360:0x400 + 362], b"A\0")
+        self.assertEqual(self.names(), ["t.exe"])
+        # The input named as its own output, under another name, is refused.
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "A", "--link", "B", "--output", "./t.exe")
+        self.assertEqual(code, 2)
+        self.assertIn("input file itself", err)
+        # Read-only: refused, unchanged, even as root.
+        os.chmod("t.exe", 0o444)
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "Z", "--link", "B")
+        self.assertEqual(code, 2)
+        self.assertEqual(self.read("t.exe"), once)
+        os.chmod("t.exe", 0o644)
+        self.assertEqual(self.names(), ["t.exe"])
+
+    def test_brand_leaves_no_partial_output(self):
+        self.write("t.exe", pe_with_block())
+        self.write("bad.exe", b"no block here" * 100)
+        self.assertEqual(self.run_cli("brand", "bad.exe", "--name", "N", "--link", "L", "--output", "o.exe")[0], 1)
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "N", "--link", "L",
+                                      "--output", "nowhere/o.exe")[0], 2)
+        self.assertEqual(self.run_cli("brand", "missing.exe", "--name", "N", "--link", "L")[0], 2)
+        self.assertEqual(self.run_cli("brand", "t.exe", "--link", "L")[0], 2)
+        self.assertEqual(self.names(), ["bad.exe", "t.exe"])
+
+    # --- batch
+
+    def test_batch_writes_good_rows_and_reports_bad_ones(self):
+        self.write("master.exe", pe_with_block(overlay=b"m" * 5000))
+        os.mkdir("out")
+        rows = [
+            "file,name,link,cbid,mirrowen,quillburn",
+            "a.exe,Ann,www.a.com,,,",
+            '"b,1.exe","B ""Q""",http://b,ID,,',
+            "../up.exe,X,x,,,",
+            "/abs.exe,X,x,,,",
+            ",X,x,,,",
+            "..,X,x,,,",
+            "CON.exe,X,x,,,",
+            "A.EXE,X,x,,,",
+            "sub\\x.exe,X,x,,,",
+            "c.exe,,x,,,",
+            "d.exe,D,d,," + "m" * 100 + ",",
+            "e.exe,E,e,,,",
+        ]
+        self.write("list.csv", ("\r\n".join(rows) + "\r\n").encode())
+        code, _, err = self.run_cli("batch", "master.exe", "--list", "list.csv", "--out-dir", "out", "--jobs", "3")
+        self.assertEqual(code, 1)
+        self.assertEqual(sorted(os.listdir("out")), ["a.exe", "b,1.exe", "e.exe"])
+        for line in range(4, 13):
+            self.assertIn(f"list.csv: line {line}: ", err)
+        self.assertIn("Please enter the name of the licensee", err)
+        self.assertIn("Mirrowen link is too long", err)
+        self.assertIn("3 written", err)
+        # Each copy is what brand --output makes from the same texts.
+        self.run_cli("brand", "master.exe", "--name", 'B "Q"', "--link", "http://b", "--cbid", "ID",
+                     "--output", "single.exe")
+        self.assertEqual(self.read("out/b,1.exe"), self.read("single.exe"))
+
+    def test_batch_usage_errors(self):
+        self.write("master.exe", pe_with_block())
+        os.mkdir("out")
+        self.write("nocol.csv", b"file,name\na.exe,A\n")
+        self.write("badcol.csv", b"file,name,link,colour\n")
+        self.write("open.csv", b'file,name,link\n"a.exe,A,L\n')
+        for csv in ("nocol.csv", "badcol.csv", "open.csv", "missing.csv"):
+            with self.subTest(csv):
+                self.assertEqual(self.run_cli("batch", "master.exe", "--list", csv, "--out-dir", "out")[0], 2)
+        self.write("ok.csv", b"file,name,link\na.exe,A,L\n")
+        self.write("plain.exe", b"no block")
+        self.assertEqual(self.run_cli("batch", "plain.exe", "--list", "ok.csv", "--out-dir", "out")[0], 2)
+        self.assertEqual(os.listdir("out"), [])
+
+    def test_help_and_version(self):
+        for command in ("inspect", "brand", "batch"):
+            code, out, _ = self.run_cli(command, "--help")
+            self.assertEqual(code, 0)
+            self.assertIn(b"usage: velmora-brand " + command.encode(), out)
+        code, out, _ = self.run_cli("--version")
+        self.assertEqual((code, out.strip()), (0, b"velmora-brand 1.0.0.1"))
+        self.assertEqual(self.run_cli("frobnicate")[0], 2)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0], "-v"])
