@@ -1,5 +1,5 @@
-# Thin wrapper over the scripts: make run, make test, make build.
-.PHONY: all deps build run test clean
+# Thin wrapper over the scripts: make run, make test, make build, make bench.
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -14,6 +14,10 @@ run: deps
 
 test: build
 	@scripts/test-all.sh
+
+bench: deps
+	@scripts/build.sh native
+	@python3 bench/run_bench.py build/native
 
 clean:
 	rm -rf build

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace cli {
 
@@ -61,7 +62,25 @@ int RunBrand(const std::vector<std::string>& args)
         Complain(error);
         return kUsage;
     }
+    const std::string output = a.Get("--output");
+    const bool toPath = a.Has("--output") && output != "-";
+    if (toPath && SameFile(path, output)) {
+        Complain(output + ": is the input file itself; leave out --output to brand it in place");
+        return kUsage;
+    }
+
+    // To a path, the unchanged bytes are copied in the kernel while the
+    // block is searched for; the copy is thrown away if there is none.
+    OutputFile out;
+    std::string copyError;
+    bool copied = false;
+    std::thread copier;
+    if (toPath && out.Create(output, copyError))
+        copier = std::thread([&] { copied = out.CopyFrom(in, 0, in.Size(), copyError); });
     const brand::LocateResult where = LocateInFile(in);
+    if (copier.joinable())
+        copier.join();
+
     const std::string why = Incompatibility(where, in.Size());
     if (!why.empty()) {
         Complain(path + ": not compatible with this brander: " + why);
@@ -72,21 +91,16 @@ int RunBrand(const std::vector<std::string>& args)
     const brand::DialogTexts& t = check.texts;
     brand::FillDataArea(area.data(), {t.cbid, t.mirrowenLink, t.quillburnLink, t.webName, t.webLink});
 
-    if (a.Has("--output")) {
-        const std::string output = a.Get("--output");
-        if (output == "-") {
-            if (!StreamToStdout(in, 0, dataOffset, error) || !WriteToStdout(area.data(), area.size(), error) ||
-                !StreamToStdout(in, dataOffset + area.size(), in.Size() - dataOffset - area.size(), error)) {
-                Complain(error);
-                return kUsage;
-            }
-            return kOk;
-        }
-        if (SameFile(path, output)) {
-            Complain(output + ": is the input file itself; leave out --output to brand it in place");
+    if (toPath) {
+        if (!copied || !out.WriteAt(dataOffset, area.data(), area.size(), copyError) || !out.Commit(copyError)) {
+            Complain(copyError);
             return kUsage;
         }
-        if (!WriteBrandedCopy(in, dataOffset, area, output, error)) {
+        return kOk;
+    }
+    if (a.Has("--output")) {
+        if (!StreamToStdout(in, 0, dataOffset, error) || !WriteToStdout(area.data(), area.size(), error) ||
+            !StreamToStdout(in, dataOffset + area.size(), in.Size() - dataOffset - area.size(), error)) {
             Complain(error);
             return kUsage;
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cli {
@@ -20,6 +21,10 @@ public:
     uint64_t Size() const { return m_size; }
     // Reads exactly n bytes at offset; false on an error or an early end.
     bool ReadAt(uint64_t offset, void* buf, size_t n) const;
+    // Hands the whole file to feed in consecutive pieces, without holding
+    // more than one piece at a time; feed returns false to stop early.
+    // False when the file could not be read to its end.
+    bool Scan(const std::function<bool(const uint8_t*, size_t)>& feed) const;
     const std::string& Path() const { return m_path; }
     intptr_t Handle() const { return m_handle; }
     void Close() noexcept;

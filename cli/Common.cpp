@@ -76,17 +76,28 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
     return true;
 }
 
+bool InputFile::Scan(const std::function<bool(const uint8_t*, size_t)>& feed) const
+{
+    std::vector<uint8_t> buf(1 << 20);
+    for (uint64_t at = 0; at < m_size;) {
+        const size_t n = static_cast<size_t>(m_size - at < buf.size() ? m_size - at : buf.size());
+        if (!ReadAt(at, buf.data(), n))
+            return false;
+        if (!feed(buf.data(), n))
+            return true;
+        at += n;
+    }
+    return true;
+}
+
 brand::LocateResult LocateInFile(const InputFile& in)
 {
     brand::MarkerScanner scanner(brand::OwnBlock(), in.Size());
-    std::vector<uint8_t> buf(1 << 20);
-    for (uint64_t at = 0; at < in.Size() && !scanner.Done();) {
-        const size_t n = in.Size() - at < buf.size() ? static_cast<size_t>(in.Size() - at) : buf.size();
-        if (!in.ReadAt(at, buf.data(), n))
-            break;  // a file that shrank: what was read is judged
-        scanner.Feed(buf.data(), n);
-        at += n;
-    }
+    // A file that shrinks while it is read is judged on what was read.
+    in.Scan([&](const uint8_t* p, size_t n) {
+        scanner.Feed(p, n);
+        return !scanner.Done();
+    });
     return scanner.Result();
 }
 

@@ -1,5 +1,6 @@
 // The marker search. It finds exactly the matches a byte-by-byte comparison at
-// every position finds, but lets memchr skip to candidates for the first byte.
+// every position finds, with glibc's memmem where there is one, and elsewhere
+// with memchr skipping to candidates for the first byte.
 #include "Locate.h"
 
 #include "BlockLayout.h"
@@ -18,12 +19,23 @@ void ScanPositions(const uint8_t* p, size_t from, size_t to, const uint8_t* pMar
     const uint8_t* q = p + from;
     const uint8_t* const end = p + to;
     while (q < end) {
+#if defined(__GLIBC__)
+        // glibc's two-way search finds the leftmost match; the bytes of every
+        // position before end are readable, so the haystack may run past it.
+        const void* hit = memmem(q, static_cast<size_t>(end - q) + kMarkerLength - 1, pMarker, kMarkerLength);
+        if (hit == nullptr)
+            return;
+        q = static_cast<const uint8_t*>(hit);
+        if (!record(static_cast<size_t>(q - p)))
+            return;
+#else
         const void* hit = std::memchr(q, pMarker[0], static_cast<size_t>(end - q));
         if (hit == nullptr)
             return;
         q = static_cast<const uint8_t*>(hit);
         if (std::memcmp(q + 1, pMarker + 1, kMarkerLength - 1) == 0 && !record(static_cast<size_t>(q - p)))
             return;
+#endif
         ++q;
     }
 }
