@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native windows windows64)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan windows windows64)
 for p in "${presets[@]}"; do
     cmake --preset "$p" >/dev/null
     cmake --build --preset "$p" -j"$(nproc)"

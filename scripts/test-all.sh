@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test tier: native unit tests; the 32-bit build under Wine where
+# Runs every test tier: native unit tests, plainly and under the sanitizers; the 32-bit build under Wine where
 # this host can execute 32-bit code (its host-side checks otherwise); and the
 # 64-bit build's unit and end-to-end tests under Wine and Xvfb, last, so that
 # the output ends with ctest's summary.
@@ -10,6 +10,9 @@ failed=()
 
 echo "== native unit tests"
 ctest --preset native || failed+=(native)
+
+echo "== native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest --preset native-asan || failed+=(native-asan)
 
 if scripts/host-runs-32bit.sh; then
     echo "== 32-bit build under Wine"
