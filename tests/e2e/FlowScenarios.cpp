@@ -3,8 +3,8 @@
 // stored settings, what a branded program derives from its block), each check of
 // "Update ", a save that fails, the keyboard, and the "Click here" link with a recording
 // browser and with none.
-// Usage: e2e_flow_tests BRANDER_EXE FIXTURE_EXE (or VELMORA_BRANDER_EXE and
-// VELMORA_FIXTURE_EXE). VELMORA_URL_RECORDER names (as a Unix path) an executable script
+// Usage: e2e_flow_tests BRANDER_EXE FIXTURE_EXE [CLI_EXE] (or VELMORA_BRANDER_EXE and
+// VELMORA_FIXTURE_EXE); CLI_EXE, velmora-brand.exe, is checked to brand as the dialog does. VELMORA_URL_RECORDER names (as a Unix path) an executable script
 // that appends its argument to "<script>.log". Screenshots go to VELMORA_SCREENSHOT_DIR.
 #include "Driver.h"
 #include "TestSupport.h"
@@ -28,6 +28,7 @@ using Values = std::map<std::string, RegValue>;
 std::string g_brander;
 std::string g_fixture;
 std::string g_recorder;  // Unix path of the recording browser
+std::string g_cli;       // velmora-brand.exe, when given: it must brand exactly as the dialog does
 
 constexpr const char* kDialogCaption = "Quillburn Brander";
 constexpr const char* kMessageCaption = "Velmora Software Brander";
@@ -228,7 +229,8 @@ std::string Describe(const Values& values) {
 // A console program's output
 
 // Runs the program and returns what it wrote to stdout and stderr, line ends as LF.
-std::optional<std::string> RunCapturingOutput(const std::string& exe, DWORD* exitCode) {
+std::optional<std::string> RunCapturingOutput(const std::string& exe, DWORD* exitCode,
+                                              const std::vector<std::string>& args = {}) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &sa, 1 << 16)) return std::nullopt;
@@ -242,7 +244,7 @@ std::optional<std::string> RunCapturingOutput(const std::string& exe, DWORD* exi
     si.hStdError = writeEnd;
     PROCESS_INFORMATION pi;
     std::memset(&pi, 0, sizeof pi);
-    std::string line = BuildCommandLine(ToDosPath(exe), {});
+    std::string line = BuildCommandLine(ToDosPath(exe), args);
     std::vector<char> mutableLine(line.begin(), line.end());
     mutableLine.push_back('\0');
     const BOOL started = CreateProcessA(ToDosPath(exe).c_str(), mutableLine.data(), nullptr,
@@ -971,6 +973,21 @@ TEST_F(FlowScenario, BrandingWritesTheBlockStoresTheTextsAndTheNextRunShowsThem)
         Cancel(dlg);
         EXPECT_TRUE(Content(target) == after) << "the branded file changed on Cancel";
         ExpectSettings(StoredAsTyped(c.typed));
+
+        // The command-line program, given the same texts as typed, makes the same file.
+        if (!g_cli.empty()) {
+            const std::string copy = PlaceBytes(original, "Command Line Copy.exe");
+            ASSERT_FALSE(copy.empty());
+            DWORD exitCode = 99;
+            const std::optional<std::string> output = RunCapturingOutput(
+                g_cli, &exitCode,
+                {"brand", copy, "--name", c.typed.webName, "--link", c.typed.webLink, "--cbid", c.typed.cbid,
+                 "--mirrowen", c.typed.mirrowen, "--quillburn", c.typed.quillburn});
+            ASSERT_TRUE(output.has_value());
+            EXPECT_EQ(exitCode, 0u) << *output;
+            const Bytes byCli = Content(copy);
+            EXPECT_TRUE(byCli == after) << "velmora-brand differs from the dialog: " << FirstDifference(after, byCli);
+        }
     }
 }
 
@@ -1226,6 +1243,7 @@ int main(int argc, char** argv) {
         const DWORD n = GetEnvironmentVariableA("VELMORA_FIXTURE_EXE", value, sizeof value);
         if (n > 0 && n < sizeof value) g_fixture.assign(value, n);
     }
+    if (argc >= 4 && argv[3] != nullptr && argv[3][0] != '\0') g_cli = argv[3];
     char recorder[MAX_PATH * 4];
     const DWORD n = GetEnvironmentVariableA("VELMORA_URL_RECORDER", recorder, sizeof recorder);
     if (n > 0 && n < sizeof recorder) g_recorder.assign(recorder, n);
