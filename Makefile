@@ -1,5 +1,5 @@
-# Thin wrapper over the scripts: make run, make test, make build, make bench.
-.PHONY: all deps build run test bench clean
+# Thin wrapper over the scripts: make run, make test, make build, make bench, make fuzz.
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -18,6 +18,9 @@ test: build
 bench: deps
 	@scripts/build.sh native
 	@python3 bench/run_bench.py build/native
+
+fuzz: deps
+	@scripts/fuzz.sh $${FUZZ_SECONDS:-300}
 
 clean:
 	rm -rf build

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test tier: native unit tests, plainly and under the sanitizers; the 32-bit build under Wine where
+# Runs every test tier: native unit tests, plainly and under the sanitizers; a
+# short run of each fuzz target; the 32-bit build under Wine where
 # this host can execute 32-bit code (its host-side checks otherwise); and the
 # 64-bit build's unit and end-to-end tests under Wine and Xvfb, last, so that
 # the output ends with ctest's summary.
@@ -13,6 +14,9 @@ ctest --preset native || failed+=(native)
 
 echo "== native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --preset native-asan || failed+=(native-asan)
+
+echo "== fuzz targets, 20 seconds each"
+scripts/fuzz.sh 20 || failed+=(fuzz)
 
 if scripts/host-runs-32bit.sh; then
     echo "== 32-bit build under Wine"
