@@ -75,7 +75,7 @@ int RunBrand(const std::vector<std::string>& args)
     std::string copyError;
     bool copied = false;
     std::thread copier;
-    if (toPath && out.Create(output, copyError))
+    if (toPath && in.Size() <= kMaxTargetSize && out.Create(output, copyError))
         copier = std::thread([&] { copied = out.CopyFrom(in, 0, in.Size(), copyError); });
     const brand::LocateResult where = LocateInFile(in);
     if (copier.joinable())

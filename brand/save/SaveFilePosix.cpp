@@ -142,6 +142,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
         throw;
     }
     SyncFolder(folder);
+    fw::FileStepHook(fw::FileStep::Replaced, pszPath, 0);
 }
 
 }  // namespace brand

@@ -120,6 +120,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
         detail::RemoveFile(temp);
         throw;
     }
+    fw::FileStepHook(fw::FileStep::Replaced, pszPath, 0);
 }
 
 }  // namespace brand

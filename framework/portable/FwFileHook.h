@@ -7,7 +7,7 @@
 
 namespace fw {
 
-enum class FileStep { Open, Read, Write, Flush, Close, CreateTemp, Replace };
+enum class FileStep { Open, Read, Write, Flush, Close, CreateTemp, Replace, Replaced };
 
 // Returns how many of nCount bytes a Read or Write step may move (0 for a
 // read: the end of the file), or throws CFileException to fail the step.

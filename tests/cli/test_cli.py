@@ -8,7 +8,9 @@ build). Each test works in a scratch folder of its own."""
 import json
 import os
 import re
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -58,9 +60,14 @@ class Cli(unittest.TestCase):
         os.chdir(self.cwd)
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def run_cli(self, *args, stdin=None):
+    def run_cli(self, *args, limit_file_size=None):
+        def limit():
+            # A write past the limit fails with EFBIG instead of killing the program.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size, limit_file_size))
         p = subprocess.run(RUNNER + [PROGRAM] + [a if isinstance(a, bytes) else a.encode() for a in args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                           stdin=subprocess.DEVNULL, timeout=120)
+                           stdin=subprocess.DEVNULL, timeout=120,
+                           preexec_fn=limit if limit_file_size is not None else None)
         return p.returncode, p.stdout, p.stderr.decode("latin-1").replace("\r\n", "\n")
 
     def write(self, name, data):
@@ -228,6 +235,61 @@ class Cli(unittest.TestCase):
         self.assertEqual(self.run_cli("brand", "missing.exe", "--name", "N", "--link", "L")[0], 2)
         self.assertEqual(self.run_cli("brand", "t.exe", "--link", "L")[0], 2)
         self.assertEqual(self.names(), ["bad.exe", "t.exe"])
+
+    def test_bad_inputs_get_a_clear_message_and_no_hang(self):
+        sizes = {"size0.exe": b"", "size60.exe": MARKER, "size1120.exe": block(), "size1121.exe": block() + b"\0"}
+        for name, data in sizes.items():
+            self.write(name, data)
+        code, reports = self.inspect_json(*sizes)
+        self.assertEqual(code, 1)
+        self.assertEqual([r["compatible"] for r in reports], [False, False, False, True])
+        unreadable = ["missing.exe"]
+        os.mkdir("folder.exe")
+        unreadable.append("folder.exe")
+        if not UNDER_WINE:
+            os.mkfifo("fifo.exe")  # nobody writes to it: reading must not wait
+            os.symlink("loop-b.exe", "loop-a.exe")
+            os.symlink("loop-a.exe", "loop-b.exe")
+            unreadable += ["fifo.exe", "loop-a.exe", "/dev/null"]
+        for name in unreadable:
+            with self.subTest(name):
+                code, _, err = self.run_cli("inspect", name)
+                self.assertEqual(code, 2)
+                self.assertIn(name, err)
+                code, _, err = self.run_cli("brand", name, "--name", "N", "--link", "L", "--output", "o.exe")
+                self.assertEqual(code, 2)
+                self.assertFalse(os.path.exists("o.exe"))
+
+    @unittest.skipIf(UNDER_WINE, "Wine hands arguments over in the Unix locale")
+    def test_non_ascii_path(self):
+        name = b"caf\xe9 \xc4.exe"
+        self.write(name, pe_with_block())
+        self.assertEqual(self.run_cli("brand", name, "--name", "N", "--link", "L")[0], 0)
+        code, reports = self.inspect_json(name)
+        self.assertEqual((code, reports[0]["state"]), (0, "branded"))
+
+    @unittest.skipIf(UNDER_WINE, "sparse files and file size limits are set up natively")
+    def test_sparse_file_larger_than_the_brander_can_load(self):
+        with open("huge.exe", "wb") as f:
+            f.write(pe_with_block())
+            f.truncate(5 << 30)
+        code, reports = self.inspect_json("huge.exe")
+        self.assertEqual(code, 1)
+        self.assertTrue(reports[0]["reason"].startswith("larger than the brander can load"))
+        self.assertEqual(self.run_cli("brand", "huge.exe", "--name", "N", "--link", "L", "--output", "o.exe")[0], 1)
+        self.assertEqual(self.names(), ["huge.exe"])
+
+    @unittest.skipIf(UNDER_WINE, "sparse files and file size limits are set up natively")
+    def test_disk_full_leaves_the_target_and_no_partial_file(self):
+        original = pe_with_block(overlay=os.urandom(200000))
+        self.write("t.exe", original)
+        for args in (["--output", "o.exe"], []):
+            with self.subTest(args or "in place"):
+                code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", *args,
+                                            limit_file_size=65536)
+                self.assertEqual(code, 2, err)
+                self.assertEqual(self.read("t.exe"), original)
+                self.assertEqual(self.names(), ["t.exe"])
 
     # --- batch
 

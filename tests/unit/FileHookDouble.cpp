@@ -5,6 +5,12 @@
 
 #include <map>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 struct Plan
@@ -14,6 +20,7 @@ struct Plan
     testfaults::Action action = testfaults::Action::Throw;
     int nth = 1;
     std::map<fw::FileStep, int> counts;
+    int pauseFd = -1;
 };
 
 Plan& plan()
@@ -42,6 +49,11 @@ void Disarm()
     plan().counts.clear();
 }
 
+void SetPauseDescriptor(int fd)
+{
+    plan().pauseFd = fd;
+}
+
 int Count(fw::FileStep step)
 {
     auto it = plan().counts.find(step);
@@ -60,6 +72,15 @@ UINT FileStepHook(FileStep step, LPCSTR pszPath, UINT nCount)
         return nCount;
     if (p.action == testfaults::Action::EndOfFile)
         return 0;
+    if (p.action == testfaults::Action::Pause) {
+#ifndef _WIN32
+        const char ready = 1;
+        if (::write(p.pauseFd, &ready, 1) == 1)
+            for (;;)
+                ::pause();
+#endif
+        return nCount;
+    }
     AfxThrowFileException(step == FileStep::Write ? CFileException::diskFull : CFileException::hardIO, -1, pszPath);
 }
 

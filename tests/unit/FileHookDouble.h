@@ -10,7 +10,11 @@ namespace testfaults {
 enum class Action {
     Throw,      // the step fails with a CFileException (diskFull for writes)
     EndOfFile,  // a read finds the end of the file early
+    Pause,      // the step writes one byte to the pause descriptor and waits to be killed
 };
+
+// Where Action::Pause reports that the step has been reached.
+void SetPauseDescriptor(int fd);
 
 // Arms a fault for the nth time (from 1) that step runs.
 void Arm(fw::FileStep step, Action action, int nth = 1);

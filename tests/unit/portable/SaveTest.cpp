@@ -13,8 +13,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -150,6 +152,60 @@ TEST_F(SaveTest, KeepsModeAndFollowsSymlinks)
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     EXPECT_EQ(ReadBytes(target), newBytes);
+}
+
+TEST_F(SaveTest, KilledAtAnyPhaseLeavesOldOrNewBytesAndOnlyAFileOfOurs)
+{
+    struct Case { const char* name; fw::FileStep step; bool done; };
+    const Case cases[] = {
+        {"killed before the temporary file is complete", fw::FileStep::Write, false},
+        {"killed after writing, before the flush", fw::FileStep::Flush, false},
+        {"killed after the flush, before the replace", fw::FileStep::Replace, false},
+        {"killed right after the replace", fw::FileStep::Replaced, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(target, oldBytes);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // The child saves and stops at the step, where it is killed.
+            close(ready[0]);
+            testfaults::SetPauseDescriptor(ready[1]);
+            testfaults::Arm(c.step, testfaults::Action::Pause);
+            try {
+                Save(target, newBytes);
+            } catch (...) {
+            }
+            _exit(3);
+        }
+        close(ready[1]);
+        char byte = 0;
+        const ssize_t got = read(ready[0], &byte, 1);
+        close(ready[0]);
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_EQ(got, 1) << "the save never reached the step";
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        EXPECT_EQ(ReadBytes(target), c.done ? newBytes : oldBytes);
+        std::vector<std::string> stale;
+        for (const std::string& name : Names(dir.Path())) {
+            if (name != "target.exe") {
+                EXPECT_EQ(name.rfind(brand::kTempPrefix, 0), 0u) << name << " is not recognisably ours";
+                stale.push_back(name);
+            }
+        }
+        // The next save into the folder does not trip over what was left.
+        Save(target, oldBytes);
+        EXPECT_EQ(ReadBytes(target), oldBytes);
+        for (const std::string& name : stale)
+            std::remove(dir.File(name).c_str());
+        ExpectOnlyTarget();
+    }
 }
 
 TEST_F(SaveTest, WritesInPlaceWhenTheFileHasSeveralLinks)

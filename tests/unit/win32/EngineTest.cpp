@@ -154,17 +154,39 @@ TEST_F(EngineTest, ReadWholeFileReadsAFileAnotherProgramHoldsOpen)
 
 TEST_F(EngineTest, ReadWholeFileReportsFailuresNamingThePath)
 {
-    struct Case { const char* name; bool shrink; };
-    for (const Case& c : {Case{"missing file", false}, Case{"file ends before its size", true}}) {
+    enum class Kind { Missing, Shrinks, Folder, TooLarge };
+    struct Case { const char* name; Kind kind; };
+    const Case cases[] = {
+        {"missing file", Kind::Missing},
+        {"file ends before its size", Kind::Shrinks},
+        {"a folder", Kind::Folder},
+        {"sparse file larger than 4 GiB", Kind::TooLarge},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         testmsgbox::Calls().clear();
-        const std::string path = dir.File(c.shrink ? "shrinks.exe" : "missing.exe");
-        if (c.shrink)
-            WriteBytes(path, testfiles::Pattern(3000));
-        testfaults::Armed fault(fw::FileStep::Read, testfaults::Action::EndOfFile, c.shrink ? 1 : 999);
+        const std::string path = dir.File(std::string(c.name) + ".exe");
+        switch (c.kind) {
+        case Kind::Missing: break;
+        case Kind::Shrinks: WriteBytes(path, testfiles::Pattern(3000)); break;
+        case Kind::Folder: ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)); break;
+        case Kind::TooLarge: {
+            HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            LARGE_INTEGER size;
+            size.QuadPart = 5ll << 30;
+            ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+            ASSERT_TRUE(SetEndOfFile(h));
+            CloseHandle(h);
+            break;
+        }
+        }
+        testfaults::Armed fault(fw::FileStep::Read, testfaults::Action::EndOfFile, c.kind == Kind::Shrinks ? 1 : 999);
         uint32_t n = 0;
         EXPECT_EQ(dlg.ReadWholeFile(path.c_str(), n), nullptr);
         ExpectOneMessage("Unable to read file: " + path, kStop);
+        if (c.kind == Kind::TooLarge)
+            DeleteFileA(path.c_str());
     }
 }
 
