@@ -231,6 +231,35 @@ TEST_F(EngineTest, SaveCreatesATargetDeletedSinceLoading)
     EXPECT_EQ(ReadBytes(target).size(), original.size());
 }
 
+TEST_F(EngineTest, SaveFaultsAreReportedAndLeaveTheTargetAsItWas)
+{
+    LoadTarget();
+    dlg.m_strWebName = "N";
+    dlg.m_strWebLink = "L";
+    struct Case { const char* name; fw::FileStep step; };
+    const Case cases[] = {
+        {"disk full while writing the temporary file", fw::FileStep::Write},
+        {"flush fails", fw::FileStep::Flush},
+        {"close fails", fw::FileStep::Close},
+        {"replace fails", fw::FileStep::Replace},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testmsgbox::Calls().clear();
+        testfaults::Armed fault(c.step, testfaults::Action::Throw);
+        EXPECT_FALSE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
+        ExpectOneMessage("Failed to write file " + target, kStop);
+        ExpectTargetUnchangedAndAlone();
+    }
+    // The folder gives no temporary file: the image is written in place.
+    testmsgbox::Calls().clear();
+    testfaults::Armed noTemp(fw::FileStep::CreateTemp, testfaults::Action::Throw);
+    std::memset(dlg.m_pDataArea + 300, 'W', 5);
+    EXPECT_TRUE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
+    EXPECT_TRUE(testmsgbox::Calls().empty());
+    EXPECT_EQ(ReadBytes(target), std::vector<unsigned char>(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize));
+}
+
 TEST_F(EngineTest, SaveRefusesAReadOnlyTarget)
 {
     LoadTarget();
