@@ -75,11 +75,16 @@ int RunBrand(const std::vector<std::string>& args)
     std::string copyError;
     bool copied = false;
     std::thread copier;
-    if (toPath && in.Size() <= kMaxTargetSize && out.Create(output, copyError))
+    // Small files are copied after the search: a thread would cost more than it saves.
+    const bool alongside = in.Size() >= (8u << 20);
+    const bool created = toPath && in.Size() <= kMaxTargetSize && out.Create(output, copyError);
+    if (created && alongside)
         copier = std::thread([&] { copied = out.CopyFrom(in, 0, in.Size(), copyError); });
     const brand::LocateResult where = LocateInFile(in);
     if (copier.joinable())
         copier.join();
+    else if (created && where.Located())
+        copied = out.CopyFrom(in, 0, in.Size(), copyError);
 
     const std::string why = Incompatibility(where, in.Size());
     if (!why.empty()) {
