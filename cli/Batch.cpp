@@ -75,21 +75,12 @@ private:
 int RunBatch(const std::vector<std::string>& args)
 {
     ParsedArgs a;
+    const int parsed = ParseCommand(args, {"--list", "--out-dir", "--jobs"}, {}, kHelp, a);
+    if (parsed >= 0)
+        return parsed;
+    if (a.positional.size() != 1 || !a.Has("--list") || !a.Has("--out-dir"))
+        return UsageError("batch: name one master, --list and --out-dir", kHelp);
     std::string error;
-    if (!ParseArgs(args, {"--list", "--out-dir", "--jobs"}, {}, a, error)) {
-        Complain(error);
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
-    if (a.help) {
-        std::fputs(kHelp, stdout);
-        return kOk;
-    }
-    if (a.positional.size() != 1 || !a.Has("--list") || !a.Has("--out-dir")) {
-        Complain("batch: name one master, --list and --out-dir");
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     if (a.Has("--jobs")) {
         const std::string n = a.Get("--jobs");

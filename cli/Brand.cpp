@@ -33,21 +33,15 @@ constexpr const char* kHelp =
 int RunBrand(const std::vector<std::string>& args)
 {
     ParsedArgs a;
+    const int parsed =
+        ParseCommand(args, {"--name", "--link", "--cbid", "--mirrowen", "--quillburn", "--output"}, {}, kHelp, a);
+    if (parsed >= 0)
+        return parsed;
+    if (a.positional.size() != 1 || !a.Has("--name") || !a.Has("--link"))
+        return UsageError(a.positional.size() != 1 ? "brand: name exactly one file"
+                                                   : "brand: --name and --link are required",
+                          kHelp);
     std::string error;
-    if (!ParseArgs(args, {"--name", "--link", "--cbid", "--mirrowen", "--quillburn", "--output"}, {}, a, error)) {
-        Complain(error);
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
-    if (a.help) {
-        std::fputs(kHelp, stdout);
-        return kOk;
-    }
-    if (a.positional.size() != 1 || !a.Has("--name") || !a.Has("--link")) {
-        Complain(a.positional.size() != 1 ? "brand: name exactly one file" : "brand: --name and --link are required");
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
     const std::string& path = a.positional[0];
 
     const brand::TextCheck check = brand::CheckAndNormalise(

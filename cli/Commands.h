@@ -52,6 +52,14 @@ struct ParsedArgs
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
                const std::vector<std::string>& valueless, ParsedArgs& out, std::string& error);
 
+// Parses a command's arguments. Returns -1 to go on, or the exit code after
+// --help (printed to standard output) or a usage error (printed to standard
+// error with the help).
+int ParseCommand(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+                 const std::vector<std::string>& valueless, const char* help, ParsedArgs& out);
+// Reports a usage error with the command's help; returns kUsage.
+int UsageError(const std::string& what, const char* help);
+
 // A name safe to create in a folder, on Windows as on POSIX: empty when it is,
 // otherwise why not.
 std::string UnsafeNameReason(const std::string& name);

@@ -76,6 +76,26 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
     return true;
 }
 
+int ParseCommand(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+                 const std::vector<std::string>& valueless, const char* help, ParsedArgs& out)
+{
+    std::string error;
+    if (!ParseArgs(args, withValue, valueless, out, error))
+        return UsageError(error, help);
+    if (out.help) {
+        std::fputs(help, stdout);
+        return kOk;
+    }
+    return -1;
+}
+
+int UsageError(const std::string& what, const char* help)
+{
+    Complain(what);
+    std::fputs(help, stderr);
+    return kUsage;
+}
+
 bool InputFile::Scan(const std::function<bool(const uint8_t*, size_t)>& feed) const
 {
     std::vector<uint8_t> buf(1 << 20);

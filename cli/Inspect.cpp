@@ -209,21 +209,11 @@ void PrintJson(const Report& r)
 int RunInspect(const std::vector<std::string>& args)
 {
     ParsedArgs a;
-    std::string error;
-    if (!ParseArgs(args, {}, {"--json"}, a, error)) {
-        Complain(error);
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
-    if (a.help) {
-        std::fputs(kHelp, stdout);
-        return kOk;
-    }
-    if (a.positional.empty()) {
-        Complain("inspect: name at least one file");
-        std::fputs(kHelp, stderr);
-        return kUsage;
-    }
+    const int parsed = ParseCommand(args, {}, {"--json"}, kHelp, a);
+    if (parsed >= 0)
+        return parsed;
+    if (a.positional.empty())
+        return UsageError("inspect: name at least one file", kHelp);
     int code = kOk;
     for (const std::string& path : a.positional) {
         const Report r = Examine(path);

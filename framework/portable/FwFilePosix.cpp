@@ -40,18 +40,6 @@ constexpr size_t kMaxChunk = 0x40000000;
 
 }  // namespace
 
-CFile::CFile(LPCSTR pszFileName, UINT nOpenFlags)
-{
-    CFileException e;
-    if (!Open(pszFileName, nOpenFlags, &e))
-        throw e;
-}
-
-CFile::~CFile()
-{
-    Abort();
-}
-
 BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 {
     Abort();
