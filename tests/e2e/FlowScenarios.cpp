@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <ostream>
@@ -1178,6 +1179,40 @@ TEST_F(FlowScenario, EnterRunsTheChecksAndEscapeStillCancelsAfterAFailedCheck) {
 
 // ---------------------------------------------------------------------------------------
 // "Click here"
+
+// The control that has the keyboard focus in the dialog's thread.
+HWND FocusOf(HWND dlg) {
+    GUITHREADINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+TEST_F(FlowScenario, DialogOpensCentredWithTheFocusOnTheLicenseeAndTabsInTemplateOrder) {
+    const std::string target = Place(g_brander, "Brand Me.exe");
+    HWND dlg = OpenDialogOn(target);
+    ASSERT_NE(dlg, nullptr);
+
+    RECT area, rc;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+    ASSERT_TRUE(GetWindowRect(dlg, &rc));
+    EXPECT_LE(std::abs((rc.left + rc.right) / 2 - (area.left + area.right) / 2), 2) << "not centred across";
+    EXPECT_LE(std::abs((rc.top + rc.bottom) / 2 - (area.top + area.bottom) / 2), 2) << "not centred down";
+
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dlg) == GetDlgItem(dlg, 1009); }))
+        << "the focus is not on the licensee box";
+    // Tab stops in template order; "Click here" comes last, then back to the first box.
+    const int order[] = {1010, 1008, 1007, 1011, IDOK, IDCANCEL, kClickHereId, 1009};
+    for (int id : order) {
+        SCOPED_TRACE("tab to control " + std::to_string(id));
+        HWND from = FocusOf(dlg);
+        ASSERT_NE(from, nullptr);
+        ASSERT_TRUE(PressKey(dlg, GetDlgCtrlID(from), VK_TAB));
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(dlg) == GetDlgItem(dlg, id); }));
+    }
+    Cancel(dlg);
+}
 
 TEST_F(FlowScenario, ClickHereOpensTheAffiliatePageInTheBrowser) {
     ASSERT_FALSE(g_recorder.empty()) << "VELMORA_URL_RECORDER names no recording browser";
