@@ -1214,6 +1214,22 @@ TEST_F(FlowScenario, DialogOpensCentredWithTheFocusOnTheLicenseeAndTabsInTemplat
     Cancel(dlg);
 }
 
+TEST_F(FlowScenario, DialogCanBeMinimisedButNotResized) {
+    const std::string target = Place(g_brander, "Brand Me.exe");
+    HWND dlg = OpenDialogOn(target);
+    ASSERT_NE(dlg, nullptr);
+    const LONG_PTR style = GetWindowLongPtrA(dlg, GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+    // Wine carries neither WM_QUERYDRAGICON nor WM_GETICON across processes; the unit
+    // tests ask the dialog for its icons in process (DialogTest).
+    ASSERT_TRUE(PostMessageA(dlg, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(dlg) != FALSE; })) << "the dialog cannot be minimised";
+    ASSERT_TRUE(PostMessageA(dlg, WM_SYSCOMMAND, SC_RESTORE, 0));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(dlg) == FALSE; }));
+    Cancel(dlg);
+}
+
 TEST_F(FlowScenario, ClickHereOpensTheAffiliatePageInTheBrowser) {
     ASSERT_FALSE(g_recorder.empty()) << "VELMORA_URL_RECORDER names no recording browser";
     RecordingBrowser browser;
