@@ -100,13 +100,6 @@ void CString::Empty() noexcept
     m_nLength = m_nCapacity = 0;
 }
 
-char CString::GetAt(int nIndex) const
-{
-    if (nIndex < 0 || nIndex >= m_nLength)
-        std::abort();  // a caller's bug, never an input condition
-    return m_pch[nIndex];
-}
-
 void CString::Reserve(int nCapacity)
 {
     if (nCapacity <= m_nCapacity && m_pch != nullptr)
@@ -249,12 +242,6 @@ CString CString::Mid(int nFirst, int nCount) const
     if (nCount > m_nLength - nFirst)
         nCount = m_nLength - nFirst;
     return CString(m_pch ? m_pch + nFirst : "", nCount);
-}
-
-BOOL CString::StartsWith(LPCSTR pszPrefix) const noexcept
-{
-    size_t n = std::strlen(pszPrefix);
-    return n <= static_cast<size_t>(m_nLength) && (n == 0 || std::memcmp(m_pch, pszPrefix, n) == 0);
 }
 
 LPSTR CString::GetBuffer(int nMinLength)

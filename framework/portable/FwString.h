@@ -24,7 +24,6 @@ public:
     void Empty() noexcept;
     LPCSTR GetString() const noexcept { return m_pch ? m_pch : ""; }
     operator LPCSTR() const noexcept { return GetString(); }
-    char GetAt(int nIndex) const;  // nIndex must be in [0, length)
 
     CString& operator+=(const CString& str);
     CString& operator+=(LPCSTR psz);
@@ -56,7 +55,6 @@ public:
     CString Left(int nCount) const;
     CString Mid(int nFirst) const;
     CString Mid(int nFirst, int nCount) const;
-    BOOL StartsWith(LPCSTR pszPrefix) const noexcept;  // case-sensitive, byte for byte
 
     // Direct access for APIs that fill a buffer: room for nMinLength bytes and
     // a NUL. ReleaseBuffer(-1) takes the length up to the first NUL.
