@@ -1223,10 +1223,17 @@ TEST_F(FlowScenario, DialogCanBeMinimisedButNotResized) {
     EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
     // Wine carries neither WM_QUERYDRAGICON nor WM_GETICON across processes; the unit
     // tests ask the dialog for its icons in process (DialogTest).
-    ASSERT_TRUE(PostMessageA(dlg, WM_SYSCOMMAND, SC_MINIMIZE, 0));
-    EXPECT_TRUE(WaitUntil([&] { return IsIconic(dlg) != FALSE; })) << "the dialog cannot be minimised";
-    ASSERT_TRUE(PostMessageA(dlg, WM_SYSCOMMAND, SC_RESTORE, 0));
-    EXPECT_TRUE(WaitUntil([&] { return IsIconic(dlg) == FALSE; }));
+    // A command that arrives while the window is still being shown can be undone by
+    // the showing; ask again until it holds.
+    auto commandUntil = [&](WPARAM command, bool iconic) {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (!PostMessageA(dlg, WM_SYSCOMMAND, command, 0)) return false;
+            if (WaitUntil([&] { return (IsIconic(dlg) != FALSE) == iconic; }, 3000)) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(commandUntil(SC_MINIMIZE, true)) << "the dialog cannot be minimised";
+    EXPECT_TRUE(commandUntil(SC_RESTORE, false)) << "the dialog cannot be restored";
     Cancel(dlg);
 }
 
