@@ -167,6 +167,25 @@ bool OutputFile::Create(const std::string& destination, std::string& error)
 
 bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std::string& error)
 {
+    // A whole file is copied by the system, which can clone blocks or copy on
+    // the server; the temporary file is opened again afterwards.
+    if (offset == 0 && n == in.Size()) {
+        CloseHandle(H(m_handle));
+        m_handle = -1;
+        const BOOL copied = CopyFileA(in.Path().c_str(), m_temp.c_str(), FALSE);
+        SetFileAttributesA(m_temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // not the source's read-only bit
+        HANDLE h = CreateFileA(m_temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            error = Describe(m_destination, GetLastError());
+            return false;
+        }
+        m_handle = reinterpret_cast<intptr_t>(h);
+        LARGE_INTEGER size;
+        if (copied && GetFileSizeEx(h, &size) && static_cast<uint64_t>(size.QuadPart) == n)
+            return true;
+        // Otherwise copy through a buffer, below.
+    }
     std::vector<char> buf(1 << 20);
     while (n > 0) {
         const size_t want = n < buf.size() ? static_cast<size_t>(n) : buf.size();

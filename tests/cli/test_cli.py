@@ -164,9 +164,12 @@ class Cli(unittest.TestCase):
         # Texts are bytes: natively a byte above 127 goes through as it is. Wine
         # converts arguments from the Unix locale, so there the text is ASCII.
         name = b"Caf\xe9" if not UNDER_WINE else b"Cafe"
+        os.chmod("t.exe", 0o444)  # a read-only master is read, and its copy is not read-only
         code, _, err = self.run_cli("brand", "t.exe", "--name", b"  " + name, "--link", "www.x.com",
                                     "--cbid", "C" * 59, "--quillburn", "q" * 99, "--output", "out.exe")
+        os.chmod("t.exe", 0o644)
         self.assertEqual(code, 0, err)
+        self.assertNotEqual(os.stat("out.exe").st_mode & 0o222, 0)
         self.assertEqual(self.read("t.exe"), original)  # the input is never touched with --output
         out = self.read("out.exe")
         self.assertEqual(len(out), len(original))
