@@ -47,41 +47,35 @@ const SlotView kSlots[] = {
     {"link", "web site link", &brand::kWebLinkSlot},
 };
 
-// Texts are bytes of an ANSI code page: JSON gets bytes above 127 as \u00XX.
-std::string JsonString(const std::string& s)
+// A text in quotes, for JSON (quotes and backslashes escaped, bytes of the ANSI
+// code page above 127 as \u00XX) or for people (only control bytes escaped).
+std::string Escaped(const std::string& s, bool json)
 {
     std::string out = "\"";
     for (char ch : s) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
+        if (json && (c == '"' || c == '\\')) {
             out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
+            out += ch;
+        } else if (c < 0x20 || c == 0x7F || (json && c > 0x7F)) {
             char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            std::snprintf(esc, sizeof esc, json ? "\\u%04x" : "\\x%02x", c);
             out += esc;
         } else {
-            out += static_cast<char>(c);
+            out += ch;
         }
     }
     return out + "\"";
 }
 
-// Printable for people: control bytes escaped, the rest as they are.
+std::string JsonString(const std::string& s)
+{
+    return Escaped(s, true);
+}
+
 std::string Quoted(const std::string& s)
 {
-    std::string out = "\"";
-    for (char ch : s) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
+    return Escaped(s, false);
 }
 
 struct Report

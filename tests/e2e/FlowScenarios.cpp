@@ -704,6 +704,19 @@ protected:
                                  << Describe(expected);
     }
 
+    // After "Update " with texts the checks leave as they are: the success message, a
+    // normal end, the texts in the target's block and in the settings.
+    void ExpectBrandedAndStored(const std::string& target, const Bytes& original, const Texts& typed) {
+        ExpectBox(kSuccess, IconColour::Blue);
+        const std::optional<DWORD> code = EndsWithoutBox();
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 0u);
+        const Bytes expected = Branded(original, typed);
+        const Bytes after = Content(target);
+        EXPECT_TRUE(after == expected) << FirstDifference(expected, after);
+        ExpectSettings(StoredAsTyped(typed));
+    }
+
     static void Screenshot(const std::string& name) {
         // Pictures are for people to look at; nothing is asserted about their pixels.
         char dir[8];
@@ -1092,14 +1105,7 @@ TEST_F(FlowScenario, AfterFailedChecksTheSameDialogStillBrands) {
     }
     ASSERT_TRUE(Type(dlg, kValid));
     ASSERT_TRUE(ClickButton(dlg, IDOK));
-    ExpectBox(kSuccess, IconColour::Blue);
-    const std::optional<DWORD> code = EndsWithoutBox();
-    ASSERT_TRUE(code.has_value());
-    EXPECT_EQ(*code, 0u);
-    const Bytes expected = Branded(original, kValid);
-    const Bytes after = Content(target);
-    EXPECT_TRUE(after == expected) << FirstDifference(expected, after);
-    ExpectSettings(StoredAsTyped(kValid));
+    ExpectBrandedAndStored(target, original, kValid);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1143,14 +1149,7 @@ TEST_F(FlowScenario, EnterInAnyBoxActsAsUpdate) {
         ASSERT_NE(dlg, nullptr);
         ASSERT_TRUE(Type(dlg, kValid));
         ASSERT_TRUE(PressKey(dlg, f.controlId, VK_RETURN));
-        ExpectBox(kSuccess, IconColour::Blue);
-        const std::optional<DWORD> code = EndsWithoutBox();
-        ASSERT_TRUE(code.has_value());
-        EXPECT_EQ(*code, 0u);
-        const Bytes expected = Branded(original, kValid);
-        const Bytes after = Content(target);
-        EXPECT_TRUE(after == expected) << FirstDifference(expected, after);
-        ExpectSettings(StoredAsTyped(kValid));
+        ExpectBrandedAndStored(target, original, kValid);
     }
 }
 
