@@ -39,18 +39,24 @@ int main()
         const size_t at = size - 4096;
         std::memcpy(data.data() + at, marker, 1120);
         volatile uint64_t sink = 0;
-        const double ours = BestSeconds(5, [&] {
+        auto ours = [&] {
             const brand::LocateResult r = brand::LocateBlock(data.data(), static_cast<uint32_t>(size), marker);
             sink = sink + r.first;
-        });
-        const double glibc = BestSeconds(5, [&] {
+        };
+        auto glibc = [&] {
             const void* first = memmem(data.data(), size, marker, 60);
             const uint8_t* p = static_cast<const uint8_t*>(first);
             const void* second = memmem(p + 1, size - static_cast<size_t>(p + 1 - data.data()), marker, 60);
             sink = sink + static_cast<uint64_t>(static_cast<const uint8_t*>(second) - p);
-        });
+        };
+        // Taken in turns, so that both meet the same state of the machine.
+        double bestOurs = 1e9, bestGlibc = 1e9;
+        for (int round = 0; round < 15; ++round) {
+            bestOurs = std::min(bestOurs, BestSeconds(1, ours));
+            bestGlibc = std::min(bestGlibc, BestSeconds(1, glibc));
+        }
         std::printf("search, 64 MiB of %s: ours %.1f ms, memmem %.1f ms, ratio %.2f (goal <= 1.00)\n", kind,
-                    ours * 1e3, glibc * 1e3, ours / glibc);
+                    bestOurs * 1e3, bestGlibc * 1e3, bestOurs / bestGlibc);
     }
     return 0;
 }

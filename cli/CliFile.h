@@ -62,6 +62,17 @@ private:
     std::string m_temp, m_destination;
 };
 
+// Positioned access to an open platform handle (a POSIX descriptor or a
+// Windows HANDLE), for files opened elsewhere; name is the file's name in
+// messages.
+bool ReadFromHandle(intptr_t handle, uint64_t offset, void* buf, size_t n);
+bool WriteToHandle(intptr_t handle, uint64_t offset, const void* buf, size_t n, const std::string& name,
+                   std::string& error);
+// Copies n bytes of the input from offset to the same offset of handle; in
+// the kernel where the platform can.
+bool CopyToHandle(const InputFile& in, uint64_t offset, uint64_t n, intptr_t handle, const std::string& name,
+                  std::string& error);
+
 // Writes n bytes of the input from offset to standard output.
 bool StreamToStdout(const InputFile& in, uint64_t offset, uint64_t n, std::string& error);
 bool WriteToStdout(const void* buf, size_t n, std::string& error);

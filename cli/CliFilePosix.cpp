@@ -103,11 +103,11 @@ bool InputFile::Open(const std::string& path, std::string& error)
     return true;
 }
 
-bool InputFile::ReadAt(uint64_t offset, void* buf, size_t n) const
+bool ReadFromHandle(intptr_t handle, uint64_t offset, void* buf, size_t n)
 {
     char* p = static_cast<char*>(buf);
     while (n > 0) {
-        ssize_t r = ::pread(static_cast<int>(m_handle), p, n, static_cast<off_t>(offset));
+        ssize_t r = ::pread(static_cast<int>(handle), p, n, static_cast<off_t>(offset));
         if (r < 0 && errno == EINTR)
             continue;
         if (r <= 0)
@@ -117,6 +117,11 @@ bool InputFile::ReadAt(uint64_t offset, void* buf, size_t n) const
         offset += static_cast<uint64_t>(r);
     }
     return true;
+}
+
+bool InputFile::ReadAt(uint64_t offset, void* buf, size_t n) const
+{
+    return ReadFromHandle(m_handle, offset, buf, n);
 }
 
 bool SameFile(const std::string& a, const std::string& b)
@@ -167,10 +172,11 @@ bool OutputFile::Create(const std::string& destination, std::string& error)
     return false;
 }
 
-bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std::string& error)
+bool CopyToHandle(const InputFile& in, uint64_t offset, uint64_t n, intptr_t handle, const std::string& name,
+                  std::string& error)
 {
     const int src = static_cast<int>(in.Handle());
-    const int dst = static_cast<int>(m_handle);
+    const int dst = static_cast<int>(handle);
     off_t inOff = static_cast<off_t>(offset), outOff = static_cast<off_t>(offset);
     while (n > 0) {
         const size_t want = n < (1ull << 30) ? static_cast<size_t>(n) : (1u << 30);
@@ -180,11 +186,11 @@ bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std:
         if (c < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
             if (CopyByHand(src, static_cast<uint64_t>(inOff), dst, true, n))
                 return true;
-            error = Describe(m_destination, errno);
+            error = Describe(name, errno);
             return false;
         }
         if (c <= 0) {
-            error = c == 0 ? in.Path() + ": ended before its size" : Describe(m_destination, errno);
+            error = c == 0 ? in.Path() + ": ended before its size" : Describe(name, errno);
             return false;
         }
         n -= static_cast<uint64_t>(c);
@@ -192,15 +198,16 @@ bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std:
     return true;
 }
 
-bool OutputFile::WriteAt(uint64_t offset, const void* buf, size_t n, std::string& error)
+bool WriteToHandle(intptr_t handle, uint64_t offset, const void* buf, size_t n, const std::string& name,
+                   std::string& error)
 {
     const char* p = static_cast<const char*>(buf);
     while (n > 0) {
-        ssize_t w = ::pwrite(static_cast<int>(m_handle), p, n, static_cast<off_t>(offset));
+        ssize_t w = ::pwrite(static_cast<int>(handle), p, n, static_cast<off_t>(offset));
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0) {
-            error = Describe(m_destination, w < 0 ? errno : ENOSPC);
+            error = Describe(name, w < 0 ? errno : ENOSPC);
             return false;
         }
         p += w;
@@ -208,6 +215,16 @@ bool OutputFile::WriteAt(uint64_t offset, const void* buf, size_t n, std::string
         offset += static_cast<uint64_t>(w);
     }
     return true;
+}
+
+bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std::string& error)
+{
+    return CopyToHandle(in, offset, n, m_handle, m_destination, error);
+}
+
+bool OutputFile::WriteAt(uint64_t offset, const void* buf, size_t n, std::string& error)
+{
+    return WriteToHandle(m_handle, offset, buf, n, m_destination, error);
 }
 
 bool OutputFile::Commit(std::string& error)

@@ -106,6 +106,39 @@ bool InputFile::ReadAt(uint64_t offset, void* buf, size_t n) const
     return ReadAtHandle(H(m_handle), offset, buf, n);
 }
 
+bool ReadFromHandle(intptr_t handle, uint64_t offset, void* buf, size_t n)
+{
+    return ReadAtHandle(H(handle), offset, buf, n);
+}
+
+bool WriteToHandle(intptr_t handle, uint64_t offset, const void* buf, size_t n, const std::string& name,
+                   std::string& error)
+{
+    if (!WriteAtHandle(H(handle), offset, buf, n)) {
+        error = Describe(name, GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool CopyToHandle(const InputFile& in, uint64_t offset, uint64_t n, intptr_t handle, const std::string& name,
+                  std::string& error)
+{
+    std::vector<char> buf(1 << 20);
+    while (n > 0) {
+        const size_t want = n < buf.size() ? static_cast<size_t>(n) : buf.size();
+        if (!in.ReadAt(offset, buf.data(), want)) {
+            error = in.Path() + ": could not be read to its end";
+            return false;
+        }
+        if (!WriteToHandle(handle, offset, buf.data(), want, name, error))
+            return false;
+        offset += want;
+        n -= want;
+    }
+    return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     auto id = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
@@ -184,32 +217,14 @@ bool OutputFile::CopyFrom(const InputFile& in, uint64_t offset, uint64_t n, std:
         LARGE_INTEGER size;
         if (copied && GetFileSizeEx(h, &size) && static_cast<uint64_t>(size.QuadPart) == n)
             return true;
-        // Otherwise copy through a buffer, below.
+        // Otherwise copy through a buffer.
     }
-    std::vector<char> buf(1 << 20);
-    while (n > 0) {
-        const size_t want = n < buf.size() ? static_cast<size_t>(n) : buf.size();
-        if (!in.ReadAt(offset, buf.data(), want)) {
-            error = in.Path() + ": could not be read to its end";
-            return false;
-        }
-        if (!WriteAtHandle(H(m_handle), offset, buf.data(), want)) {
-            error = Describe(m_destination, GetLastError());
-            return false;
-        }
-        offset += want;
-        n -= want;
-    }
-    return true;
+    return CopyToHandle(in, offset, n, m_handle, m_destination, error);
 }
 
 bool OutputFile::WriteAt(uint64_t offset, const void* buf, size_t n, std::string& error)
 {
-    if (!WriteAtHandle(H(m_handle), offset, buf, n)) {
-        error = Describe(m_destination, GetLastError());
-        return false;
-    }
-    return true;
+    return WriteToHandle(m_handle, offset, buf, n, m_destination, error);
 }
 
 bool OutputFile::Commit(std::string& error)

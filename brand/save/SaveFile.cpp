@@ -18,9 +18,30 @@ void WriteInPlace(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
     file.Close();
 }
 
+namespace {
+
+class ImageContent : public SaveContent
+{
+public:
+    ImageContent(const uint8_t* pImage, uint32_t nSize) : m_pImage(pImage), m_nSize(nSize) {}
+    void WriteNew(CFile& file) const override { file.Write(m_pImage, m_nSize); }
+    void WriteOver(LPCSTR pszPath) const override { WriteInPlace(pszPath, m_pImage, m_nSize); }
+
+private:
+    const uint8_t* m_pImage;
+    uint32_t m_nSize;
+};
+
+}  // namespace
+
+void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
+{
+    SaveFile(pszPath, ImageContent(pImage, nSize));
+}
+
 namespace detail {
 
-bool WriteTemp(const std::string& folder, std::string& temp, const uint8_t* pImage, uint32_t nSize)
+bool WriteTemp(const std::string& folder, std::string& temp, const SaveContent& content)
 {
     static std::atomic<unsigned> counter{0};
     try {
@@ -41,7 +62,7 @@ bool WriteTemp(const std::string& folder, std::string& temp, const uint8_t* pIma
             return false;
     }
     try {
-        file.Write(pImage, nSize);
+        content.WriteNew(file);
         file.Flush();
         file.Close();
     } catch (...) {

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+namespace brand {
+class SaveContent;
+}
+
 namespace brand::detail {
 
 char PathSeparator();
@@ -12,9 +16,9 @@ unsigned long CurrentProcessId();
 bool IsExistsError(long lOsError);
 void RemoveFile(const std::string& path) noexcept;
 
-// Writes and flushes the image to a new temporary file in folder, whose name
-// it puts in temp. False, with nothing left behind, when the folder gives no
-// temporary file; throws, with nothing left behind, when writing fails.
-bool WriteTemp(const std::string& folder, std::string& temp, const uint8_t* pImage, uint32_t nSize);
+// Writes and flushes the content to a new temporary file in folder, whose
+// name it puts in temp. False, with nothing left behind, when the folder gives
+// no temporary file; throws, with nothing left behind, when writing fails.
+bool WriteTemp(const std::string& folder, std::string& temp, const SaveContent& content);
 
 }  // namespace brand::detail

@@ -77,7 +77,7 @@ void SyncFolder(const std::string& folder)
 
 }  // namespace
 
-void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
+void SaveFile(LPCSTR pszPath, const SaveContent& content)
 {
     // Refuse what writing in place would refuse, before anything is written.
     struct stat st;
@@ -102,7 +102,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
             std::free(real);
         }
         if (st.st_nlink > 1) {
-            WriteInPlace(target.c_str(), pImage, nSize);
+            content.WriteOver(target.c_str());
             return;
         }
     }
@@ -110,8 +110,8 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
 
     std::string temp;
-    if (!detail::WriteTemp(folder, temp, pImage, nSize)) {
-        WriteInPlace(target.c_str(), pImage, nSize);
+    if (!detail::WriteTemp(folder, temp, content)) {
+        content.WriteOver(target.c_str());
         return;
     }
 
@@ -123,7 +123,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
                 ::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
                 // Renaming would give the file to us: keep its owner by writing in place.
                 detail::RemoveFile(temp);
-                WriteInPlace(target.c_str(), pImage, nSize);
+                content.WriteOver(target.c_str());
                 return;
             }
         }
@@ -132,7 +132,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
             const int err = errno;
             detail::RemoveFile(temp);
             if (err == EXDEV || err == ENOTSUP || err == EINVAL) {
-                WriteInPlace(target.c_str(), pImage, nSize);
+                content.WriteOver(target.c_str());
                 return;
             }
             ThrowErrno(err, pszPath);

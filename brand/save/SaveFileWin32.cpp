@@ -71,7 +71,7 @@ void RemoveFile(const std::string& path) noexcept
 
 }  // namespace detail
 
-void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
+void SaveFile(LPCSTR pszPath, const SaveContent& content)
 {
     // Refuse what writing in place would refuse, before anything is written:
     // a read-only target, one that another process holds open, a running one.
@@ -95,8 +95,8 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
     const std::string folder = sep == std::string::npos ? "." : target.substr(0, sep);
 
     std::string temp;
-    if (!detail::WriteTemp(folder, temp, pImage, nSize)) {
-        WriteInPlace(pszPath, pImage, nSize);
+    if (!detail::WriteTemp(folder, temp, content)) {
+        content.WriteOver(pszPath);
         return;
     }
 
@@ -111,7 +111,7 @@ void SaveWholeFile(LPCSTR pszPath, const uint8_t* pImage, uint32_t nSize)
             const DWORD err = GetLastError();
             detail::RemoveFile(temp);
             if (err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_FUNCTION) {
-                WriteInPlace(pszPath, pImage, nSize);
+                content.WriteOver(pszPath);
                 return;
             }
             ThrowError(err, pszPath);

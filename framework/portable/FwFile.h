@@ -52,6 +52,8 @@ public:
 
     BOOL GetStatus(CFileStatus& rStatus) const;
     BOOL IsOpen() const noexcept { return m_hFile != hFileNull; }
+    // The platform's handle, for calls this class does not wrap.
+    intptr_t GetOsHandle() const noexcept { return m_hFile; }
     const CString& GetFilePath() const noexcept { return m_strFileName; }
 
 private:

@@ -212,10 +212,13 @@ class Cli(unittest.TestCase):
         self.assertEqual(out, self.read("p.exe"))
 
     def test_brand_in_place_and_its_refusals(self):
-        self.write("t.exe", pe_with_block())
+        self.write("t.exe", pe_with_block(overlay=os.urandom(300000)))
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "A", "--link", "B", "--output", "copy.exe")[0], 0)
         self.assertEqual(self.run_cli("brand", "t.exe", "--name", "A", "--link", "B")[0], 0)
         once = self.read("t.exe")
         self.assertEqual(once[0x400 + 360:0x400 + 362], b"A\0")
+        self.assertEqual(once, self.read("copy.exe"))
+        os.remove("copy.exe")
         self.assertEqual(self.names(), ["t.exe"])
         # The input named as its own output, under another name, is refused.
         code, _, err = self.run_cli("brand", "t.exe", "--name", "A", "--link", "B", "--output", "./t.exe")
@@ -228,6 +231,19 @@ class Cli(unittest.TestCase):
         self.assertEqual(self.read("t.exe"), once)
         os.chmod("t.exe", 0o644)
         self.assertEqual(self.names(), ["t.exe"])
+
+    @unittest.skipIf(UNDER_WINE, "hard links are made natively")
+    def test_brand_in_place_keeps_hard_links_one_file(self):
+        # Several names for one file: it is written over in place, where only
+        # the data area changes, and every name sees the branded file.
+        self.write("t.exe", pe_with_block(overlay=os.urandom(100000)))
+        os.link("t.exe", "u.exe")
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", "--output", "copy.exe")[0], 0)
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", "L")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(os.stat("t.exe").st_ino, os.stat("u.exe").st_ino)
+        self.assertEqual(self.read("u.exe"), self.read("copy.exe"))
+        self.assertEqual(self.names(), ["copy.exe", "t.exe", "u.exe"])
 
     def test_brand_leaves_no_partial_output(self):
         self.write("t.exe", pe_with_block())
