@@ -4,12 +4,10 @@
 #include "BlockLayout.h"
 #include "DataArea.h"
 #include "FwException.h"
-#include "FwFile.h"
-#include "OwnBlock.h"
+#include "InPlace.h"
 #include "SaveFile.h"
 #include "TextRules.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -29,74 +27,6 @@ constexpr const char* kHelp =
     "--output - it goes to standard output.\n"
     "Exit status: 0 branded, 1 a text refused or the file not compatible, 2 bad\n"
     "usage or a file that cannot be read or written.\n";
-
-// An in-place brand: the file as it stands with its data area replaced. The
-// new file is copied from the old one (in the kernel where the platform can),
-// so the file is never held in memory; written over the old one, only the
-// data area is written. Either way it first makes sure the file still has
-// the size and the block that the search found.
-class BrandedInPlace : public brand::SaveContent
-{
-public:
-    BrandedInPlace(const std::string& path, uint64_t size, uint64_t blockOffset,
-                   const std::array<uint8_t, brand::kDataAreaLength>& area)
-        : m_path(path), m_size(size), m_blockOffset(blockOffset), m_area(area)
-    {
-    }
-
-    void WriteNew(CFile& file) const override
-    {
-        InputFile in;
-        std::string error;
-        if (!in.Open(m_path, error))
-            Fail(error);
-        CheckUnchanged(in.Handle(), in.Size());
-        if (!CopyToHandle(in, 0, m_size, file.GetOsHandle(), m_path, error) ||
-            !WriteToHandle(file.GetOsHandle(), DataOffset(), m_area.data(), m_area.size(), m_path, error))
-            Fail(error);
-    }
-
-    void WriteOver(LPCSTR pszPath) const override
-    {
-        CFile file(pszPath, CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary);
-        CFileStatus status;
-        if (!file.GetStatus(status))
-            Fail(m_path + ": could not be read");
-        CheckUnchanged(file.GetOsHandle(), status.m_size);
-        std::string error;
-        if (!WriteToHandle(file.GetOsHandle(), DataOffset(), m_area.data(), m_area.size(), m_path, error))
-            Fail(error);
-        file.Flush();
-        file.Close();
-    }
-
-    // Why the save failed, when the reason was found here; empty otherwise.
-    const std::string& Problem() const { return m_problem; }
-
-private:
-    uint64_t DataOffset() const { return m_blockOffset + brand::kDataAreaOffset; }
-
-    void CheckUnchanged(intptr_t handle, uint64_t size) const
-    {
-        std::array<uint8_t, brand::kBlockLength> block;
-        const uint8_t* marker = brand::OwnBlock();
-        if (size != m_size || !ReadFromHandle(handle, m_blockOffset, block.data(), block.size()) ||
-            !std::equal(marker, marker + brand::kMarkerLength, block.begin()) ||
-            !std::equal(marker, marker + brand::kMarkerLength, block.begin() + brand::kEndMarkerOffset))
-            Fail(m_path + ": changed while it was being branded; nothing was written");
-    }
-
-    [[noreturn]] void Fail(const std::string& why) const
-    {
-        m_problem = why;
-        AfxThrowFileException(CFileException::genericException, -1, m_path.c_str());
-    }
-
-    std::string m_path;
-    uint64_t m_size, m_blockOffset;
-    std::array<uint8_t, brand::kDataAreaLength> m_area;
-    mutable std::string m_problem;
-};
 
 }  // namespace
 

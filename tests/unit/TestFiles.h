@@ -27,6 +27,8 @@ private:
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
+// The names in a folder, without . and ..
+std::vector<std::string> Names(const std::string& dir);
 void MakeReadOnly(const std::string& path, bool readOnly = true);
 
 // Deterministic filler: byte i of a pattern seeded by seed.

@@ -14,41 +14,17 @@
 #include <windows.h>
 #else
 #include <csignal>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+using testfiles::Names;
 using testfiles::ReadBytes;
 using testfiles::ScratchDir;
 using testfiles::WriteBytes;
 
 namespace {
-
-std::vector<std::string> Names(const std::string& dir)
-{
-    std::vector<std::string> names;
-#ifdef _WIN32
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            if (std::string(fd.cFileName) != "." && std::string(fd.cFileName) != "..")
-                names.push_back(fd.cFileName);
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-#else
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                names.push_back(e->d_name);
-        closedir(d);
-    }
-#endif
-    return names;
-}
 
 void Save(const std::string& path, const std::vector<unsigned char>& image)
 {
