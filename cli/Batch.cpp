@@ -4,16 +4,15 @@
 #include "BlockLayout.h"
 #include "Csv.h"
 #include "DataArea.h"
+#include "Save.h"
 #include "TextRules.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
-#include <sstream>
 #include <thread>
 
 namespace cli {
@@ -30,6 +29,9 @@ constexpr const char* kHelp =
     "line and skipped; the others are written.\n"
     "Exit status: 0 every row written, 1 some row refused or not written, 2 bad\n"
     "usage, an unreadable master or list, or a master that is not compatible.\n";
+
+// A list is read whole; no list of affiliates comes near this.
+constexpr uint64_t kMaxListSize = 256u << 20;
 
 struct Job
 {
@@ -97,29 +99,39 @@ int RunBatch(const std::vector<std::string>& args)
     while (outDir.size() > 1 && (outDir.back() == '/' || outDir.back() == '\\'))
         outDir.pop_back();
 
-    InputFile master;
-    if (!master.Open(a.positional[0], error)) {
+    const std::string& masterPath = a.positional[0];
+    CFile master, list;
+    CFileStatus masterStatus;
+    brand::LocateResult where;
+    std::string text;
+    if (!OpenInput(masterPath, master, error) || !OpenInput(listPath, list, error)) {
         Complain(error);
         return kUsage;
     }
-    // The master is read and located once, for every row.
-    const brand::LocateResult where = LocateInFile(master);
-    const std::string why = Incompatibility(where, master.Size());
+    try {
+        // The master is read and located once, for every row.
+        master.GetStatus(masterStatus);
+        where = LocateInFile(master, masterStatus.m_size);
+        const uint64_t listSize = list.GetLength();
+        if (listSize > kMaxListSize) {
+            Complain(listPath + ": larger than a list can be (" + std::to_string(listSize) + " bytes)");
+            return kUsage;
+        }
+        text.resize(static_cast<size_t>(listSize));
+        text.resize(list.Read(&text[0], static_cast<UINT>(listSize)));
+    } catch (const CFileException& e) {
+        Complain(Describe(e));
+        return kUsage;
+    }
+    const std::string why = Incompatibility(where, masterStatus.m_size);
     if (!why.empty()) {
-        Complain(master.Path() + ": not compatible with this brander: " + why);
+        Complain(masterPath + ": not compatible with this brander: " + why);
         return kUsage;
     }
     const uint64_t dataOffset = where.BlockOffset() + brand::kDataAreaOffset;
 
-    std::ifstream listFile(listPath, std::ios::binary);
-    if (!listFile) {
-        Complain(listPath + ": cannot be read");
-        return kUsage;
-    }
-    std::stringstream text;
-    text << listFile.rdbuf();
     std::vector<CsvRecord> records;
-    if (!ParseCsv(text.str(), records, error)) {
+    if (!ParseCsv(text, records, error)) {
         Complain(listPath + ": " + error);
         return kUsage;
     }
@@ -193,7 +205,21 @@ int RunBatch(const std::vector<std::string>& args)
         for (size_t i; (i = next++) < work.size();) {
             const Job& job = work[i];
             std::string err;
-            if (!WriteBrandedCopy(master, dataOffset, job.area, outDir + "/" + job.name, err)) {
+            const std::string destination = outDir + CFile::PathSeparator() + job.name;
+            try {
+                brand::NewFile out;
+                switch (out.Open(destination.c_str(), {&master, &list}, masterStatus.m_nMode | 0600)) {
+                case brand::NewFile::opened:
+                    WriteBrandedCopy(master, masterStatus.m_size, dataOffset, job.area, out.File());
+                    out.Commit();
+                    break;
+                case brand::NewFile::isFolder: err = destination + ": is a folder"; break;
+                case brand::NewFile::isInput: err = destination + ": is the master or the list itself"; break;
+                }
+            } catch (const CFileException& e) {
+                err = Describe(e);
+            }
+            if (!err.empty()) {
                 std::lock_guard<std::mutex> lock(complainMutex);
                 Complain(listPath + ": line " + std::to_string(job.line) + ": " + err);
                 ++writeFailures;

@@ -1,7 +1,7 @@
 // The commands of velmora-brand, and what they share.
 #pragma once
 
-#include "CliFile.h"
+#include "FwFile.h"
 #include "Locate.h"
 
 #include <array>
@@ -26,8 +26,13 @@ int RunBatch(const std::vector<std::string>& args);
 // Prints "velmora-brand: what" on standard error.
 void Complain(const std::string& what);
 
-// Searches an open file for its block, reading it in chunks.
-brand::LocateResult LocateInFile(const InputFile& in);
+// Opens a file to read; false, with a message naming it, when it cannot be.
+bool OpenInput(const std::string& path, CFile& in, std::string& error);
+// A file error in words, naming the file.
+std::string Describe(const CFileException& e);
+
+// Searches an open file of the given size for its block, reading it in pieces.
+brand::LocateResult LocateInFile(CFile& in, uint64_t size);
 
 // Why a search result is not a compatible block, in words.
 std::string Incompatibility(const brand::LocateResult& r, uint64_t size);
@@ -35,9 +40,13 @@ std::string Incompatibility(const brand::LocateResult& r, uint64_t size);
 // The largest file the brander can load: its size and 4 spare bytes fit 32 bits.
 inline constexpr uint64_t kMaxTargetSize = 0xFFFFFFFFull - 4;
 
-// Writes in to destination with the data area at dataOffset replaced, atomically.
-bool WriteBrandedCopy(const InputFile& in, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
-                      const std::string& destination, std::string& error);
+// Writes the size bytes of in to out's position, with the data area at
+// dataOffset replaced by area. Throws CFileException.
+void WriteBrandedCopy(CFile& in, uint64_t size, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
+                      CFile& out);
+
+// True when standard error is a terminal.
+bool StderrIsTerminal();
 
 // Options of the form --name VALUE or --name=VALUE.
 struct ParsedArgs

@@ -8,6 +8,12 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace cli {
 
 void Complain(const std::string& what)
@@ -97,32 +103,37 @@ int UsageError(const std::string& what, const char* help)
     return kUsage;
 }
 
-bool InputFile::Scan(const std::function<bool(const uint8_t*, size_t)>& feed) const
+bool OpenInput(const std::string& path, CFile& in, std::string& error)
+{
+    CFileException e;
+    if (in.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary, &e))
+        return true;
+    error = Describe(e);
+    return false;
+}
+
+std::string Describe(const CFileException& e)
+{
+    return std::string(e.m_strFileName.GetString()) + ": " + e.GetErrorMessage().GetString();
+}
+
+brand::LocateResult LocateInFile(CFile& in, uint64_t size)
 {
     // Small enough to stay in the first levels of the processor's cache,
     // where the search runs twice as fast as over 256 KiB pieces; left
     // uninitialised, since every byte is read into before it is looked at.
-    constexpr size_t kChunk = 64u << 10;
+    constexpr UINT kChunk = 64u << 10;
     const std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
-    for (uint64_t at = 0; at < m_size;) {
-        const size_t n = static_cast<size_t>(m_size - at < kChunk ? m_size - at : kChunk);
-        if (!ReadAt(at, buf.get(), n))
-            return false;
-        if (!feed(buf.get(), n))
-            return true;
+    brand::MarkerScanner scanner(brand::OwnBlock(), size);
+    // Positioned reads, so that a copy of the same file may run alongside. A
+    // file that shrinks while it is read is judged on what was read.
+    for (uint64_t at = 0; at < size && !scanner.Done();) {
+        const UINT n = in.ReadAt(at, buf.get(), size - at < kChunk ? static_cast<UINT>(size - at) : kChunk);
+        if (n == 0)
+            break;
+        scanner.Feed(buf.get(), n);
         at += n;
     }
-    return true;
-}
-
-brand::LocateResult LocateInFile(const InputFile& in)
-{
-    brand::MarkerScanner scanner(brand::OwnBlock(), in.Size());
-    // A file that shrinks while it is read is judged on what was read.
-    in.Scan([&](const uint8_t* p, size_t n) {
-        scanner.Feed(p, n);
-        return !scanner.Done();
-    });
     return scanner.Result();
 }
 
@@ -143,12 +154,21 @@ std::string Incompatibility(const brand::LocateResult& r, uint64_t size)
     return "";
 }
 
-bool WriteBrandedCopy(const InputFile& in, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
-                      const std::string& destination, std::string& error)
+void WriteBrandedCopy(CFile& in, uint64_t size, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
+                      CFile& out)
 {
-    OutputFile out;
-    return out.Create(destination, error) && out.CopyFrom(in, 0, in.Size(), error) &&
-           out.WriteAt(dataOffset, area.data(), area.size(), error) && out.Commit(error);
+    in.CopyTo(out, 0, dataOffset);
+    out.Write(area.data(), static_cast<UINT>(area.size()));
+    in.CopyTo(out, dataOffset + area.size(), size - dataOffset - area.size());
+}
+
+bool StderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
 }
 
 std::string UnsafeNameReason(const std::string& name)

@@ -25,12 +25,20 @@ constexpr const char* kHelp =
 class FileSource : public ByteSource
 {
 public:
-    explicit FileSource(const InputFile& in) : m_in(in) {}
-    uint64_t Size() const override { return m_in.Size(); }
-    bool Read(uint64_t offset, void* buf, size_t n) const override { return m_in.ReadAt(offset, buf, n); }
+    FileSource(CFile& in, uint64_t size) : m_in(in), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    bool Read(uint64_t offset, void* buf, size_t n) const override
+    {
+        try {
+            return n <= UINT32_MAX && m_in.ReadAt(offset, buf, static_cast<UINT>(n)) == n;
+        } catch (const CFileException&) {
+            return false;
+        }
+    }
 
 private:
-    const InputFile& m_in;
+    CFile& m_in;
+    uint64_t m_size;
 };
 
 struct SlotView
@@ -95,16 +103,21 @@ Report Examine(const std::string& path)
 {
     Report r;
     r.path = path;
-    InputFile in;
-    if (!in.Open(path, r.error))
+    CFile in;
+    if (!OpenInput(path, in, r.error))
         return r;
-    r.size = in.Size();
-    r.where = LocateInFile(in);
+    try {
+        r.size = in.GetLength();
+        r.where = LocateInFile(in, r.size);
+    } catch (const CFileException& e) {
+        r.error = Describe(e);
+        return r;
+    }
     r.why = Incompatibility(r.where, r.size);
-    r.pe = ReadPeInfo(FileSource(in));
+    r.pe = ReadPeInfo(FileSource(in, r.size));
     if (r.where.Located()) {
         uint8_t block[brand::kBlockLength];
-        if (!in.ReadAt(r.where.BlockOffset(), block, sizeof block)) {
+        if (!FileSource(in, r.size).Read(r.where.BlockOffset(), block, sizeof block)) {
             r.error = path + ": could not be read";
             return r;
         }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix
           wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick libxml2-utils python3
-          clang libclang-rt-14-dev time)
+          clang libclang-rt-14-dev time acl)
 
 have_all() {
     command -v i686-w64-mingw32-g++-posix >/dev/null || return 1
@@ -21,6 +21,7 @@ have_all() {
     command -v python3 >/dev/null || return 1
     command -v clang++ >/dev/null || return 1
     [ -x /usr/bin/time ] || return 1
+    command -v setfacl >/dev/null || return 1
     dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q 'ok installed' || return 1
     [ -f /usr/src/googletest/CMakeLists.txt ] || return 1
     [ -d /usr/share/wine/fonts ] || return 1

@@ -3,7 +3,7 @@
 
 #include "DataArea.h"
 #include "FwException.h"
-#include "SaveFile.h"
+#include "Save.h"
 
 #include <string_view>
 
@@ -32,7 +32,7 @@ BOOL CBranderDlg::ApplyBranding()
 BOOL CBranderDlg::WriteWholeFile(CString strPath, BYTE* pImage, uint32_t nSize)
 {
     try {
-        brand::SaveWholeFile(strPath, pImage, nSize);
+        brand::WriteWholeImage(strPath, pImage, nSize);
         return TRUE;
     } catch (const CException&) {
         ShowError("Failed to write file %s", strPath);

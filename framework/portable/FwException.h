@@ -31,6 +31,9 @@ public:
     explicit CFileException(int cause = none, long lOsError = -1, LPCSTR pszFileName = nullptr);
     ~CFileException() override;
 
+    // What went wrong, in words: the system's for its error code, or the cause's.
+    CString GetErrorMessage() const;
+
     int m_cause;
     long m_lOsError;  // the platform's error code, -1 when there is none
     CString m_strFileName;

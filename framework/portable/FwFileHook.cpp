@@ -4,7 +4,7 @@
 
 namespace fw {
 
-UINT FileStepHook(FileStep, LPCSTR, UINT nCount)
+UINT FileStepHook(FileStep, LPCSTR, UINT nCount, uint64_t, const void*)
 {
     return nCount;
 }

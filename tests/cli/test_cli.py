@@ -11,10 +11,12 @@ import re
 import resource
 import shutil
 import signal
+import stat
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 MARKER_SOURCE, PROGRAM, RUNNER = sys.argv[1], sys.argv[2], sys.argv[3:]
@@ -299,16 +301,123 @@ class Cli(unittest.TestCase):
         self.assertEqual(self.names(), ["huge.exe"])
 
     @unittest.skipIf(UNDER_WINE, "sparse files and file size limits are set up natively")
-    def test_disk_full_leaves_the_target_and_no_partial_file(self):
+    def test_disk_full_leaves_no_partial_file_and_in_place_needs_no_room(self):
         original = pe_with_block(overlay=os.urandom(200000))
         self.write("t.exe", original)
-        for args in (["--output", "o.exe"], []):
-            with self.subTest(args or "in place"):
-                code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", *args,
-                                            limit_file_size=65536)
-                self.assertEqual(code, 2, err)
-                self.assertEqual(self.read("t.exe"), original)
-                self.assertEqual(self.names(), ["t.exe"])
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", "--output", "o.exe",
+                                    limit_file_size=65536)
+        self.assertEqual(code, 2, err)
+        self.assertIn("o.exe", err)
+        self.assertEqual(self.names(), ["t.exe"])
+        # In place, the file neither grows nor is copied: a limit far below its size is no obstacle.
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", limit_file_size=65536)
+        self.assertEqual(code, 0, err)
+        branded = self.read("t.exe")
+        self.assertEqual(branded[:0x400 + 60] + branded[0x400 + 1060:], original[:0x400 + 60] + original[0x400 + 1060:])
+        self.assertEqual(self.names(), ["t.exe"])
+
+    @unittest.skipIf(UNDER_WINE, "links, owners, extended attributes and ACLs are POSIX's")
+    def test_brand_in_place_keeps_the_file_itself(self):
+        root = os.geteuid() == 0
+        original = pe_with_block(overlay=os.urandom(50000))
+        cases = [
+            ("a hard link", lambda: os.link("t.exe", "other.exe"), lambda: self.assertEqual(
+                (os.stat("other.exe").st_ino, self.read("other.exe")), (os.stat("t.exe").st_ino, self.read("t.exe")))),
+            ("a symlink", lambda: os.symlink("t.exe", "link.exe"), lambda: self.assertTrue(
+                os.path.islink("link.exe") and self.read("link.exe") == self.read("t.exe"))),
+            ("mode 0600", lambda: os.chmod("t.exe", 0o600), lambda: self.assertEqual(os.stat("t.exe").st_mode & 0o7777, 0o600)),
+            ("mode 0755", lambda: os.chmod("t.exe", 0o755), lambda: self.assertEqual(os.stat("t.exe").st_mode & 0o7777, 0o755)),
+            ("a user.* attribute", lambda: os.setxattr("t.exe", "user.origin", b"download"),
+             lambda: self.assertEqual(os.getxattr("t.exe", "user.origin"), b"download")),
+        ]
+        if root:
+            cases.append(("owner nobody", lambda: os.chown("t.exe", 65534, 65534),
+                          lambda: self.assertEqual((os.stat("t.exe").st_uid, os.stat("t.exe").st_gid), (65534, 65534))))
+        if shutil.which("setfacl"):
+            acl = lambda: subprocess.run(["getfacl", "-cpn", "t.exe"], capture_output=True, text=True).stdout
+            cases.append(("a POSIX ACL", lambda: subprocess.run(["setfacl", "-m", "u:65534:rw", "t.exe"], check=True),
+                          lambda: self.assertIn("user:65534:rw-", acl())))
+        for name, prepare, check in cases:
+            with self.subTest(name):
+                for n in self.names():
+                    os.remove(n)
+                self.write("t.exe", original)
+                inode = os.stat("t.exe").st_ino
+                prepare()
+                code, _, err = self.run_cli("brand", "link.exe" if name == "a symlink" else "t.exe",
+                                            "--name", "N", "--link", "L")
+                self.assertEqual(code, 0, err)
+                self.assertEqual(os.stat("t.exe").st_ino, inode)
+                self.assertEqual(self.read("t.exe")[0x400 + 360:0x400 + 362], b"N\0")
+                check()
+        self.assertTrue(shutil.which("setfacl"), "the acl package is missing")
+
+    @unittest.skipIf(UNDER_WINE, "device nodes, FIFOs and owners are POSIX's")
+    def test_outputs_that_are_not_new_regular_files(self):
+        root = os.geteuid() == 0
+        self.write("t.exe", pe_with_block(overlay=os.urandom(20000)))
+        args = ["--name", "N", "--link", "L"]
+        self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "want.exe")[0], 0)
+        want = self.read("want.exe")
+
+        def fifo_with_reader():
+            os.mkfifo("fifo")
+            got = []
+            t = threading.Thread(target=lambda: got.append(self.read("fifo")))
+            t.start()
+            return t, got
+
+        # A FIFO gets the bytes streamed into it and stays a FIFO.
+        t, got = fifo_with_reader()
+        code, _, err = self.run_cli("brand", "t.exe", *args, "--output", "fifo")
+        t.join()
+        self.assertEqual((code, got[0]), (0, want), err)
+        self.assertTrue(stat.S_ISFIFO(os.lstat("fifo").st_mode))
+        # A character device node of our own is written into, never replaced.
+        if root:
+            os.mknod("null", 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+            self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "null")[0], 0)
+            self.assertTrue(stat.S_ISCHR(os.lstat("null").st_mode))
+        # A folder is refused; a symlink is followed and stays a link.
+        os.mkdir("folder")
+        code, _, err = self.run_cli("brand", "t.exe", *args, "--output", "folder")
+        self.assertEqual(code, 2)
+        self.assertIn("folder", err)
+        self.write("real.exe", b"old")
+        os.symlink("real.exe", "link.exe")
+        self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "link.exe")[0], 0)
+        self.assertTrue(os.path.islink("link.exe"))
+        self.assertEqual(self.read("real.exe"), want)
+        # An existing 0600 file of another owner keeps its mode and owner.
+        self.write("theirs.exe", b"old")
+        os.chmod("theirs.exe", 0o600)
+        if root:
+            os.chown("theirs.exe", 65534, 65534)
+        self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "theirs.exe")[0], 0)
+        st = os.stat("theirs.exe")
+        self.assertEqual(st.st_mode & 0o7777, 0o600)
+        if root:
+            self.assertEqual((st.st_uid, st.st_gid), (65534, 65534))
+        self.assertEqual(self.read("theirs.exe"), want)
+        self.assertFalse([n for n in self.names() if n.startswith("~velmora")])
+
+    # --- batch
+
+    @unittest.skipIf(UNDER_WINE, "hard links are made natively")
+    def test_batch_never_writes_over_its_inputs(self):
+        master = pe_with_block()
+        self.write("master.exe", master)
+        os.mkdir("out")
+        os.link("master.exe", "out/m.exe")
+        listing = b"file,name,link\nm.exe,A,L\nlist.csv,B,L\nok.exe,C,L\n"
+        self.write("list.csv", listing)
+        os.link("list.csv", "out/list.csv")
+        code, _, err = self.run_cli("batch", "master.exe", "--list", "list.csv", "--out-dir", "out")
+        self.assertEqual(code, 1)
+        self.assertIn("line 2: ", err)
+        self.assertIn("line 3: ", err)
+        self.assertEqual((self.read("master.exe"), self.read("list.csv")), (master, listing))
+        self.assertEqual(sorted(os.listdir("out")), ["list.csv", "m.exe", "ok.exe"])
 
     # --- batch
 

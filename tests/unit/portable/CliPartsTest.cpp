@@ -1,18 +1,12 @@
-// The command-line program's parts: the CSV reader, the safe-name rule, the
-// bounded PE reading and the in-place content of the save.
+// The command-line program's parts: the CSV reader, the safe-name rule and the
+// bounded PE reading.
 #include "Commands.h"
 #include "Csv.h"
-#include "FileHookDouble.h"
-#include "FwException.h"
-#include "InPlace.h"
-#include "OwnBlock.h"
 #include "PeInfo.h"
-#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -127,58 +121,6 @@ TEST(PeInfoTest, TruncatedOrGarbageHeadersAreReportedNotRead)
     sections[0x84 + 2] = 0xFF, sections[0x84 + 3] = 0xFF;  // 65535 sections
     EXPECT_NE(Read(sections).problem, nullptr);
     EXPECT_FALSE(Read(std::vector<uint8_t>(300, 0xAB)).isPe);
-}
-
-}  // namespace
-
-namespace {
-
-// The in-place content through the real save, by a new file and, where no
-// temporary file can be made, over the target itself: the branded result, and
-// a file that changed since its search refused with nothing written.
-TEST(InPlaceTest, BrandsThroughTheSaveAndRefusesAFileChangedSinceItsSearch)
-{
-    testfiles::ScratchDir dir;
-    const std::string target = dir.File("t.exe");
-    const size_t at = 123457;
-    std::vector<unsigned char> image = testfiles::Pattern(300000, 7);
-    std::memcpy(&image[at], brand::OwnBlock(), brand::kBlockLength);
-    const std::vector<unsigned char> fill = testfiles::Pattern(brand::kDataAreaLength, 9);
-    std::array<uint8_t, brand::kDataAreaLength> area;
-    std::copy(fill.begin(), fill.end(), area.begin());
-    std::vector<unsigned char> branded = image;
-    std::copy(fill.begin(), fill.end(), branded.begin() + at + brand::kDataAreaOffset);
-
-    std::vector<unsigned char> endMarkerTouched = image, grown = image;
-    endMarkerTouched[at + brand::kEndMarkerOffset + 59] ^= 1;
-    grown.push_back(0);
-
-    for (const bool overTarget : {false, true}) {
-        SCOPED_TRACE(overTarget ? "over the target" : "by a new file");
-        auto save = [&](const cli::BrandedInPlace& content) {
-            testfaults::Disarm();  // counts the steps of this save alone
-            std::optional<testfaults::Armed> noTemp;
-            if (overTarget)
-                noTemp.emplace(fw::FileStep::CreateTemp, testfaults::Action::Throw);
-            brand::SaveFile(target.c_str(), content);
-            EXPECT_EQ(testfaults::Count(fw::FileStep::Replace), overTarget ? 0 : 1);
-        };
-
-        testfiles::WriteBytes(target, image);
-        const cli::BrandedInPlace content(target, image.size(), at, area);
-        save(content);
-        EXPECT_EQ(testfiles::ReadBytes(target), branded);
-        EXPECT_EQ(content.Problem(), "");
-
-        for (const auto& changed : {endMarkerTouched, grown}) {
-            testfiles::WriteBytes(target, changed);
-            const cli::BrandedInPlace stale(target, image.size(), at, area);
-            EXPECT_THROW(save(stale), CFileException);
-            EXPECT_NE(stale.Problem().find("changed while it was being branded"), std::string::npos);
-            EXPECT_EQ(testfiles::ReadBytes(target), changed);
-            EXPECT_EQ(testfiles::Names(dir.Path()), std::vector<std::string>{"t.exe"});
-        }
-    }
 }
 
 }  // namespace

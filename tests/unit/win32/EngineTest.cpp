@@ -3,13 +3,13 @@
 #include "BranderDlg.h"
 
 #include "BlockFixture.h"
+#include "DataArea.h"
 #include "FileHookDouble.h"
 #include "FwApp.h"
 #include "Locate.h"
 #include "MessageBoxDouble.h"
 #include "OwnBlock.h"
 #include "ResellerIdentity.h"
-#include "SaveFile.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -231,33 +231,62 @@ TEST_F(EngineTest, SaveCreatesATargetDeletedSinceLoading)
     EXPECT_EQ(ReadBytes(target).size(), original.size());
 }
 
-TEST_F(EngineTest, SaveFaultsAreReportedAndLeaveTheTargetAsItWas)
+TEST_F(EngineTest, SaveFaultsAreReportedAndChangeNothingButTheDataArea)
 {
     LoadTarget();
     dlg.m_strWebName = "N";
     dlg.m_strWebLink = "L";
-    struct Case { const char* name; fw::FileStep step; };
+    ASSERT_TRUE(brand::FillDataArea(dlg.m_pDataArea, {"", "", "", "N", "L"}));
+    const std::vector<unsigned char> branded(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize);
+    struct Case { const char* name; fw::FileStep step; bool written; };
     const Case cases[] = {
-        {"disk full while writing the temporary file", fw::FileStep::Write},
-        {"flush fails", fw::FileStep::Flush},
-        {"close fails", fw::FileStep::Close},
-        {"replace fails", fw::FileStep::Replace},
+        {"disk full on the write", fw::FileStep::Write, false},
+        {"flush fails", fw::FileStep::Flush, true},
+        {"close fails", fw::FileStep::Close, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        WriteBytes(target, original);
         testmsgbox::Calls().clear();
         testfaults::Armed fault(c.step, testfaults::Action::Throw);
         EXPECT_FALSE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
         ExpectOneMessage("Failed to write file " + target, kStop);
-        ExpectTargetUnchangedAndAlone();
+        // Nothing is truncated: the file holds the old bytes, or the new ones
+        // where the write went through, which differ in the data area alone.
+        EXPECT_EQ(ReadBytes(target), c.written ? branded : original);
     }
-    // The folder gives no temporary file: the image is written in place.
-    testmsgbox::Calls().clear();
-    testfaults::Armed noTemp(fw::FileStep::CreateTemp, testfaults::Action::Throw);
-    std::memset(dlg.m_pDataArea + 300, 'W', 5);
-    EXPECT_TRUE(dlg.WriteWholeFile(dlg.m_strTargetPath, dlg.m_pImage, dlg.m_nImageSize));
-    EXPECT_TRUE(testmsgbox::Calls().empty());
-    EXPECT_EQ(ReadBytes(target), std::vector<unsigned char>(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize));
+}
+
+TEST_F(EngineTest, SaveKeepsTheFileItsLinksAndItsAttributes)
+{
+    LoadTarget();
+    const std::string other = dir.File("other.exe");
+    ASSERT_TRUE(CreateHardLinkA(other.c_str(), target.c_str(), nullptr));
+    // Wine keeps these attributes in the file's user.DOSATTRIB extended attribute.
+    const DWORD attrs = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), attrs));
+    auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        const BOOL ok = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info);
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION before, after;
+    ASSERT_TRUE(identity(target, before));
+
+    dlg.m_strWebName = "Linked";
+    dlg.m_strWebLink = "L";
+    ASSERT_TRUE(dlg.ApplyBranding());
+    ASSERT_TRUE(identity(target, after));
+    EXPECT_EQ(after.nFileIndexLow, before.nFileIndexLow);
+    EXPECT_EQ(after.nFileIndexHigh, before.nFileIndexHigh);
+    EXPECT_EQ(after.nNumberOfLinks, 2u);
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & attrs, attrs);
+    const std::vector<unsigned char> saved(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize);
+    EXPECT_EQ(ReadBytes(target), saved);
+    EXPECT_EQ(ReadBytes(other), saved);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(EngineTest, SaveRefusesAReadOnlyTarget)
