@@ -71,7 +71,10 @@ def main():
             cp = ["cp", src, out]
             to_out = [program, "brand", src, *brand_args, "--output", out]
             # A new file, as when a copy is made for a download or a reseller.
+            # The branded copy is flushed to the disk before it takes its name,
+            # so "cp, then sync of the copy" is the same durable work done by cp.
             cp_new = timed([cp], runs, removed(out))
+            cp_sync = timed([cp, ["sync", out]], runs, removed(out))
             brand_new = timed([to_out], runs, removed(out))
             brand_peak = peak_rss_kib(to_out)
             # Over an existing file: cp truncates and rewrites it, while the
@@ -79,20 +82,21 @@ def main():
             # starting the write-back of the new file before the rename counts.
             cp_over = timed([cp], runs)
             brand_over = timed([to_out], runs)
-            # In place, on a fresh unbranded copy each run. The save flushes the
-            # new file to the disk before it replaces the old one, so "cp, then
-            # sync of the copy" is the same durable work done by cp.
+            # In place, on a fresh unbranded copy each run: the search reads the
+            # whole file, and only the data area is written, so reading the file
+            # once is the floor.
             fresh_copy = lambda: shutil.copyfile(src, out)
             inplace = timed([[program, "brand", out, *brand_args]], runs, fresh_copy)
-            cp_sync = timed([cp, ["sync", out]], runs, removed(out))
+            cat = timed([["sh", "-c", f"cat {out} >/dev/null"]], runs, fresh_copy)
             fresh_copy()
             inplace_peak = peak_rss_kib([program, "brand", out, *brand_args])
             print(f"{label:>7}: brand --output {brand_new * 1e3:7.1f} ms, cp {cp_new * 1e3:7.1f} ms: "
-                  f"{brand_new / cp_new:.2f}x cp (goal <= 1.10)")
+                  f"{brand_new / cp_new:.2f}x cp (goal <= 1.10), {brand_new / cp_sync:.2f}x cp and sync "
+                  f"({cp_sync * 1e3:.1f} ms)")
             print(f"{'':>7}  --output over an existing file {brand_over * 1e3:7.1f} ms, cp {cp_over * 1e3:7.1f} ms: "
                   f"{brand_over / cp_over:.2f}x")
-            print(f"{'':>7}  in place {inplace * 1e3:7.1f} ms: {inplace / cp_new:.2f}x cp (goal <= 1.15), "
-                  f"{inplace / cp_sync:.2f}x cp and sync ({cp_sync * 1e3:.1f} ms)")
+            print(f"{'':>7}  in place {inplace * 1e3:7.1f} ms: {inplace / cat:.2f}x cat ({cat * 1e3:.1f} ms, "
+                  f"goal <= 1.30 from 64 MiB), {inplace / cp_new:.2f}x cp")
             print(f"{'':>7}  peak RSS of --output {brand_peak / 1024:.1f} MiB (goal < 64), "
                   f"of in place {inplace_peak / 1024:.1f} MiB")
             os.remove(src)
@@ -115,8 +119,10 @@ def main():
         with open(script, "w") as f:
             f.write("".join(f"cp {master} {outdir}/cp{i:03}.exe\n" for i in range(100)))
         cps_time = timed([["sh", script]], 3, empty_outdir)
+        cps_sync_time = timed([["sh", "-c", f"sh {script} && sync {outdir}/*"]], 3, empty_outdir)
         print(f"batch of 100 rows from a 20 MiB master: {batch_time * 1e3:.1f} ms | 100 cps {cps_time * 1e3:.1f} ms "
-              f"({batch_time / cps_time:.2f}x, goal <= 1.20)")
+              f"({batch_time / cps_time:.2f}x, goal <= 1.20) | 100 cps and a sync of the copies "
+              f"{cps_sync_time * 1e3:.1f} ms ({batch_time / cps_sync_time:.2f}x)")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     subprocess.run([os.path.join(build, "bench", "search_bench")], check=True)

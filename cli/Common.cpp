@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #ifdef _WIN32
 #include <io.h>
@@ -117,23 +118,61 @@ std::string Describe(const CFileException& e)
     return std::string(e.m_strFileName.GetString()) + ": " + e.GetErrorMessage().GetString();
 }
 
-brand::LocateResult LocateInFile(CFile& in, uint64_t size)
+namespace {
+
+// Feeds a scanner the bytes [from, to) of the file, in pieces.
+void ScanRange(CFile& in, uint64_t from, uint64_t to, brand::MarkerScanner& scanner)
 {
     // Small enough to stay in the first levels of the processor's cache,
     // where the search runs twice as fast as over 256 KiB pieces; left
     // uninitialised, since every byte is read into before it is looked at.
     constexpr UINT kChunk = 64u << 10;
     const std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
-    brand::MarkerScanner scanner(brand::OwnBlock(), size);
     // Positioned reads, so that a copy of the same file may run alongside. A
     // file that shrinks while it is read is judged on what was read.
-    for (uint64_t at = 0; at < size && !scanner.Done();) {
-        const UINT n = in.ReadAt(at, buf.get(), size - at < kChunk ? static_cast<UINT>(size - at) : kChunk);
+    for (uint64_t at = from; at < to && !scanner.Done();) {
+        const UINT n = in.ReadAt(at, buf.get(), to - at < kChunk ? static_cast<UINT>(to - at) : kChunk);
         if (n == 0)
             break;
         scanner.Feed(buf.get(), n);
         at += n;
     }
+}
+
+}  // namespace
+
+brand::LocateResult LocateInFile(CFile& in, uint64_t size)
+{
+    brand::MarkerScanner scanner(brand::OwnBlock(), size);
+    // Reading a large file and searching it take two cores about two thirds
+    // of the time they take one: the second half is searched alongside.
+    constexpr uint64_t kAlongside = 32u << 20;
+    if (size < kAlongside) {
+        ScanRange(in, 0, size, scanner);
+        return scanner.Result();
+    }
+    const uint64_t half = (size / 2) & ~static_cast<uint64_t>(0xFFFF);
+    brand::MarkerScanner later(brand::OwnBlock(), size, half);
+    CFileException laterError;
+    bool laterFailed = false;
+    std::thread t([&] {
+        try {
+            ScanRange(in, half, size, later);
+        } catch (const CFileException& e) {
+            laterError = e;
+            laterFailed = true;
+        }
+    });
+    try {
+        ScanRange(in, 0, half + brand::kMarkerLength - 1, scanner);
+    } catch (...) {
+        t.join();
+        throw;
+    }
+    t.join();
+    if (laterFailed)
+        throw laterError;
+    scanner.Append(later);
     return scanner.Result();
 }
 

@@ -67,8 +67,15 @@ LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* p
     return scanner.Result();
 }
 
-MarkerScanner::MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize) : m_pMarker(pMarker), m_nTotal(nTotalSize)
+MarkerScanner::MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize, uint64_t nStartOffset)
+    : m_pMarker(pMarker), m_nTotal(nTotalSize), m_nFed(nStartOffset)
 {
+}
+
+void MarkerScanner::Append(const MarkerScanner& later)
+{
+    for (int i = 0; i < later.m_nMatches && !Done(); ++i)
+        Record(i == 0 ? later.m_first : later.m_second);
 }
 
 void MarkerScanner::Record(uint64_t at)

@@ -30,13 +30,18 @@ struct LocateResult
 LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* pMarker);
 
 // The same search over a file of known size read in consecutive chunks of
-// any length, so that the file need not be held in memory.
+// any length, so that the file need not be held in memory. A scanner may
+// start at an offset into the file; two scanners can then share one file:
+// the first fed up to the second's start plus kMarkerLength - 1 bytes (so
+// that it tests every position before it), the second from its start on.
 class MarkerScanner
 {
 public:
-    MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize);
+    MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize, uint64_t nStartOffset = 0);
     void Feed(const uint8_t* pChunk, size_t nLength);
     bool Done() const { return m_nMatches == 2; }  // further bytes change nothing
+    // Takes the matches of a scanner of the positions after this one's.
+    void Append(const MarkerScanner& later);
     LocateResult Result() const;
 
 private:

@@ -89,6 +89,69 @@ TEST(FileTest, RefusesToWriteAReadOnlyFileWhateverTheRights)
     EXPECT_TRUE(r.IsOpen());
 }
 
+TEST(FileTest, PositionedAccessLengthAndTheCreationModes)
+{
+    ScratchDir dir;
+    const std::string path = dir.File("f.bin");
+    testfiles::WriteBytes(path, testfiles::Pattern(1000, 5));
+    {
+        // Created if missing, kept if not: nothing is truncated.
+        CFile f(path.c_str(), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite);
+        EXPECT_EQ(f.GetLength(), 1000u);
+        f.WriteAt(998, "xyz", 3);
+        char two[2] = {};
+        EXPECT_EQ(f.ReadAt(998, two, 2), 2u);
+        EXPECT_EQ(std::string(two, 2), "xy");
+        EXPECT_EQ(f.ReadAt(1000, two, 2), 1u);  // up to the end
+        // Positioned access leaves the sequential position where it was.
+        char first = 0;
+        EXPECT_EQ(f.Read(&first, 1), 1u);
+        EXPECT_EQ(static_cast<unsigned char>(first), testfiles::Pattern(1000, 5)[0]);
+        f.SetLength(10);
+        EXPECT_EQ(f.GetLength(), 10u);
+        f.Close();
+    }
+    EXPECT_EQ(testfiles::ReadBytes(path).size(), 10u);
+
+    // Exclusive creation fails on an existing name and leaves it alone.
+    CFile g;
+    CFileException e;
+    EXPECT_FALSE(g.Open(path.c_str(), CFile::modeCreateNew | CFile::modeWrite, &e));
+    EXPECT_EQ(testfiles::ReadBytes(path).size(), 10u);
+    const std::string fresh = dir.File("fresh.bin");
+    ASSERT_TRUE(g.Open(fresh.c_str(), CFile::modeCreateNew | CFile::modeReadWrite, &e));
+#ifndef _WIN32
+    CFileStatus st;
+    ASSERT_TRUE(g.GetStatus(st));
+    EXPECT_EQ(st.m_nMode, 0600u);  // owner-only, whatever the umask
+#endif
+}
+
+TEST(FileTest, ALockExcludesEveryOtherHandleAndTheStatusTellsFilesApart)
+{
+    ScratchDir dir;
+    const std::string path = dir.File("l.bin"), other = dir.File("m.bin");
+    testfiles::WriteBytes(path, {1, 2, 3});
+    testfiles::WriteBytes(other, {1, 2, 3});
+    CFile a(path.c_str(), CFile::modeReadWrite | CFile::shareDenyNone);
+    CFile b(path.c_str(), CFile::modeReadWrite | CFile::shareDenyNone);
+    ASSERT_EQ(a.TryLock(), CFile::lockTaken);
+    EXPECT_EQ(b.TryLock(), CFile::lockHeldElsewhere);  // a second handle of this very process
+    a.Close();
+    EXPECT_EQ(b.TryLock(), CFile::lockTaken);  // given up with its handle
+
+    CFileStatus sb, byPath, sOther;
+    ASSERT_TRUE(b.GetStatus(sb));
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), byPath));
+    ASSERT_TRUE(CFile::GetStatus(other.c_str(), sOther));
+    EXPECT_TRUE(sb.IsSameFile(byPath));
+    EXPECT_FALSE(sb.IsSameFile(sOther));
+    EXPECT_EQ(sb.m_kind, CFileStatus::kindFile);
+    CFileStatus folder;
+    ASSERT_TRUE(CFile::GetStatus(dir.Path().c_str(), folder));
+    EXPECT_EQ(folder.m_kind, CFileStatus::kindFolder);
+}
+
 TEST(FileTest, RefusesToReadAFolder)
 {
     ScratchDir dir;

@@ -164,6 +164,17 @@ TEST(LocateTest, AgreesWithAPlainScanOnGeneratedImages)
         ASSERT_EQ(chunked.status, ref.status);
         ASSERT_EQ(chunked.first, fast.first);
         ASSERT_EQ(chunked.second, fast.second);
+
+        // Split in two at any point: the first half fed 59 bytes past it.
+        const size_t split = std::uniform_int_distribution<size_t>(0, size)(rng);
+        brand::MarkerScanner before(Marker(), size), after(Marker(), size, split);
+        before.Feed(image.data(), std::min(size, split + 59));
+        after.Feed(image.data() + split, size - split);
+        before.Append(after);
+        const LocateResult halves = before.Result();
+        ASSERT_EQ(halves.status, ref.status) << "split at " << split;
+        ASSERT_EQ(halves.first, fast.first);
+        ASSERT_EQ(halves.second, fast.second);
     }
 }
 
