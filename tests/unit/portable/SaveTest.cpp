@@ -22,6 +22,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #else
 #include <csignal>
 #include <fcntl.h>
@@ -442,7 +444,75 @@ TEST_F(NewFileTest, RefusesAFolderAnInputByAnyNameAndAReadOnlyFile)
     EXPECT_EQ(Names(dir.Path()).size(), 4u);
 }
 
-#ifndef _WIN32
+std::string TempFileIn(const ScratchDir& dir)
+{
+    for (const std::string& name : Names(dir.Path()))
+        if (name.rfind(brand::kTempPrefix, 0) == 0)
+            return dir.File(name);
+    return std::string();
+}
+
+#ifdef _WIN32
+// A file's access list in the system's notation.
+std::string AccessListOf(const std::string& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    EXPECT_EQ(GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &sd),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LPSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                         nullptr);
+    std::string r = text ? text : "";
+    LocalFree(text);
+    LocalFree(sd);
+    return r;
+}
+
+// The SIDs an access list grants anything to.
+std::set<std::string> Grantees(const std::string& sddl)
+{
+    std::set<std::string> sids;
+    for (size_t at = sddl.find("(A;"); at != std::string::npos; at = sddl.find("(A;", at + 1)) {
+        const size_t end = sddl.find(')', at);
+        sids.insert(sddl.substr(sddl.rfind(';', end) + 1, end - sddl.rfind(';', end) - 1));
+    }
+    return sids;
+}
+
+TEST_F(NewFileTest, IsOwnerOnlyWhileWrittenAndTakesItsFolderPermissionsWhenCommitted)
+{
+    // What the folder gives a file created there.
+    const std::string plain = dir.File("plain.exe");
+    WriteBytes(plain, {1});
+    const std::string folderGives = AccessListOf(plain);
+
+    const std::string dest = dir.File("new.exe");
+    brand::NewFile out;
+    ASSERT_EQ(out.Open(dest.c_str(), {&input}, 0755), brand::NewFile::opened);
+    const std::string temp = TempFileIn(dir);
+    ASSERT_FALSE(temp.empty());
+    // Nobody but the user (and the system itself, as Wine spells a mode of 0600).
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE buf[256];
+    DWORD n = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buf, sizeof buf, &n));
+    CloseHandle(token);
+    LPSTR me = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buf)->User.Sid, &me));
+    for (const std::string& sid : Grantees(AccessListOf(temp))) {
+        SCOPED_TRACE(sid);
+        EXPECT_TRUE(sid == me || sid == "SY");
+    }
+    LocalFree(me);
+    input.CopyTo(out.File(), 0, 70000);
+    out.Commit();
+    EXPECT_EQ(AccessListOf(dest), folderGives);
+    EXPECT_EQ(ReadBytes(dest), ReadBytes(inputPath));
+}
+#else
 TEST_F(NewFileTest, IsOwnerOnlyWhileWrittenAndGetsItsFinalPermissionsThroughItsHandle)
 {
     const mode_t mask = umask(022);
@@ -452,10 +522,7 @@ TEST_F(NewFileTest, IsOwnerOnlyWhileWrittenAndGetsItsFinalPermissionsThroughItsH
         brand::NewFile out;
         ASSERT_EQ(out.Open(dest.c_str(), {&input}, 0755), brand::NewFile::opened);
         input.CopyTo(out.File(), 0, 70000);
-        std::string temp;
-        for (const std::string& name : Names(dir.Path()))
-            if (name.rfind(brand::kTempPrefix, 0) == 0)
-                temp = dir.File(name);
+        const std::string temp = TempFileIn(dir);
         ASSERT_FALSE(temp.empty());
         EXPECT_EQ(StatusOf(temp).m_nMode, 0600u);
         out.Commit();
