@@ -125,6 +125,10 @@ public:
 
 private:
     static constexpr intptr_t hFileNull = -1;
+    static constexpr uint64_t kAtPosition = ~0ull;
+    // Every read and write, at nOffset or, for kAtPosition, at the file position.
+    UINT ReadLoop(uint64_t nOffset, void* pBuf, UINT nCount);
+    void WriteLoop(uint64_t nOffset, const void* pBuf, UINT nCount);
     [[noreturn]] void ThrowLastError() const;
 
     intptr_t m_hFile = hFileNull;  // a POSIX descriptor or a Windows HANDLE

@@ -170,18 +170,21 @@ void CFile::AttachStandardOutput()
     m_strFileName = "standard output";
 }
 
-UINT CFile::Read(void* pBuf, UINT nCount)
+UINT CFile::ReadLoop(uint64_t nOffset, void* pBuf, UINT nCount)
 {
+    const bool bAt = nOffset != kAtPosition;
     char* p = static_cast<char*>(pBuf);
     size_t done = 0;
     while (done < nCount) {
         size_t want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, static_cast<UINT>(want));
+        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, static_cast<UINT>(want),
+                                bAt ? nOffset + done : fw::kNoOffset);
         if (want == 0)
             break;
-        const ssize_t n = ::read(Fd(m_hFile), p + done, want);
+        const ssize_t n = bAt ? ::pread(Fd(m_hFile), p + done, want, static_cast<off_t>(nOffset + done))
+                              : ::read(Fd(m_hFile), p + done, want);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -194,65 +197,21 @@ UINT CFile::Read(void* pBuf, UINT nCount)
     return static_cast<UINT>(done);
 }
 
-UINT CFile::ReadAt(uint64_t nOffset, void* pBuf, UINT nCount)
+void CFile::WriteLoop(uint64_t nOffset, const void* pBuf, UINT nCount)
 {
-    char* p = static_cast<char*>(pBuf);
-    size_t done = 0;
-    while (done < nCount) {
-        size_t want = nCount - done;
-        if (want > kMaxChunk)
-            want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, static_cast<UINT>(want), nOffset + done);
-        if (want == 0)
-            break;
-        const ssize_t n = ::pread(Fd(m_hFile), p + done, want, static_cast<off_t>(nOffset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowLastError();
-        }
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<UINT>(done);
-}
-
-void CFile::Write(const void* pBuf, UINT nCount)
-{
+    const bool bAt = nOffset != kAtPosition;
     const char* p = static_cast<const char*>(pBuf);
     size_t done = 0;
     while (done < nCount) {
         size_t want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, static_cast<UINT>(want), fw::kNoOffset, p + done);
+        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, static_cast<UINT>(want),
+                                bAt ? nOffset + done : fw::kNoOffset, p + done);
         if (want == 0)
             AfxThrowFileException(CFileException::diskFull, ENOSPC, m_strFileName);
-        const ssize_t n = ::write(Fd(m_hFile), p + done, want);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowLastError();
-        }
-        if (n == 0)
-            AfxThrowFileException(CFileException::diskFull, ENOSPC, m_strFileName);
-        done += static_cast<size_t>(n);
-    }
-}
-
-void CFile::WriteAt(uint64_t nOffset, const void* pBuf, UINT nCount)
-{
-    const char* p = static_cast<const char*>(pBuf);
-    size_t done = 0;
-    while (done < nCount) {
-        size_t want = nCount - done;
-        if (want > kMaxChunk)
-            want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, static_cast<UINT>(want), nOffset + done, p + done);
-        if (want == 0)
-            AfxThrowFileException(CFileException::diskFull, ENOSPC, m_strFileName);
-        const ssize_t n = ::pwrite(Fd(m_hFile), p + done, want, static_cast<off_t>(nOffset + done));
+        const ssize_t n = bAt ? ::pwrite(Fd(m_hFile), p + done, want, static_cast<off_t>(nOffset + done))
+                              : ::write(Fd(m_hFile), p + done, want);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

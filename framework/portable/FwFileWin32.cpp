@@ -131,10 +131,11 @@ private:
 class CKeepPosition
 {
 public:
+    // Keeps nothing for INVALID_HANDLE_VALUE.
     explicit CKeepPosition(HANDLE h) : m_h(h)
     {
         LARGE_INTEGER zero = {};
-        m_ok = SetFilePointerEx(h, zero, &m_at, FILE_CURRENT) != FALSE;
+        m_ok = h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, zero, &m_at, FILE_CURRENT) != FALSE;
     }
     ~CKeepPosition()
     {
@@ -231,20 +232,27 @@ void CFile::AttachStandardOutput()
     m_strFileName = "standard output";
 }
 
-UINT CFile::Read(void* pBuf, UINT nCount)
+UINT CFile::ReadLoop(uint64_t nOffset, void* pBuf, UINT nCount)
 {
+    const bool bAt = nOffset != kAtPosition;
+    // A positioned request on a synchronous handle moves its file position.
+    CKeepPosition keep(bAt ? AsHandle(m_hFile) : INVALID_HANDLE_VALUE);
     char* p = static_cast<char*>(pBuf);
     UINT done = 0;
     while (done < nCount) {
         DWORD want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, want);
+        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, want, bAt ? nOffset + done : fw::kNoOffset);
         if (want == 0)
             break;
         DWORD got = 0;
-        if (!ReadFile(AsHandle(m_hFile), p + done, want, &got, nullptr))
+        OVERLAPPED ov = At(nOffset + done);
+        if (!ReadFile(AsHandle(m_hFile), p + done, want, &got, bAt ? &ov : nullptr)) {
+            if (GetLastError() == ERROR_HANDLE_EOF)
+                break;
             ThrowLastError();
+        }
         if (got == 0)
             break;  // end of file
         done += got;
@@ -252,67 +260,23 @@ UINT CFile::Read(void* pBuf, UINT nCount)
     return done;
 }
 
-UINT CFile::ReadAt(uint64_t nOffset, void* pBuf, UINT nCount)
+void CFile::WriteLoop(uint64_t nOffset, const void* pBuf, UINT nCount)
 {
-    CKeepPosition keep(AsHandle(m_hFile));
-    char* p = static_cast<char*>(pBuf);
-    UINT done = 0;
-    while (done < nCount) {
-        DWORD want = nCount - done;
-        if (want > kMaxChunk)
-            want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Read, m_strFileName, want, nOffset + done);
-        if (want == 0)
-            break;
-        DWORD got = 0;
-        OVERLAPPED ov = At(nOffset + done);
-        if (!ReadFile(AsHandle(m_hFile), p + done, want, &got, &ov)) {
-            if (GetLastError() == ERROR_HANDLE_EOF)
-                break;
-            ThrowLastError();
-        }
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
-}
-
-void CFile::Write(const void* pBuf, UINT nCount)
-{
+    const bool bAt = nOffset != kAtPosition;
+    CKeepPosition keep(bAt ? AsHandle(m_hFile) : INVALID_HANDLE_VALUE);
     const char* p = static_cast<const char*>(pBuf);
     UINT done = 0;
     while (done < nCount) {
         DWORD want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, want, fw::kNoOffset, p + done);
-        if (want == 0)
-            AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
-        DWORD put = 0;
-        if (!WriteFile(AsHandle(m_hFile), p + done, want, &put, nullptr))
-            ThrowLastError();
-        if (put == 0)
-            AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
-        done += put;
-    }
-}
-
-void CFile::WriteAt(uint64_t nOffset, const void* pBuf, UINT nCount)
-{
-    CKeepPosition keep(AsHandle(m_hFile));
-    const char* p = static_cast<const char*>(pBuf);
-    UINT done = 0;
-    while (done < nCount) {
-        DWORD want = nCount - done;
-        if (want > kMaxChunk)
-            want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, want, nOffset + done, p + done);
+        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, want, bAt ? nOffset + done : fw::kNoOffset,
+                                p + done);
         if (want == 0)
             AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
         DWORD put = 0;
         OVERLAPPED ov = At(nOffset + done);
-        if (!WriteFile(AsHandle(m_hFile), p + done, want, &put, &ov))
+        if (!WriteFile(AsHandle(m_hFile), p + done, want, &put, bAt ? &ov : nullptr))
             ThrowLastError();
         if (put == 0)
             AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
