@@ -125,6 +125,12 @@ int RunBrand(const std::vector<std::string>& args)
         if (a.Has("--output")) {
             CFile stdoutFile;
             stdoutFile.AttachStandardOutput();
+            CFileStatus outStatus;
+            if (stdoutFile.GetStatus(outStatus) && outStatus.m_kind == CFileStatus::kindFile &&
+                outStatus.IsSameFile(inStatus)) {
+                Complain("standard output is " + path + " itself; leave out --output to brand it in place");
+                return kUsage;
+            }
             WriteBrandedCopy(in, size, dataOffset, area, stdoutFile);
             return kOk;
         }

@@ -378,6 +378,13 @@ class Cli(unittest.TestCase):
             os.mknod("null", 0o666 | stat.S_IFCHR, os.makedev(1, 3))
             self.assertEqual(self.run_cli("brand", "t.exe", *args, "--output", "null")[0], 0)
             self.assertTrue(stat.S_ISCHR(os.lstat("null").st_mode))
+        # Standard output that is the input itself is refused.
+        with open("t.exe", "ab") as same:
+            p = subprocess.run([PROGRAM, "brand", "t.exe", *args, "--output", "-"], stdout=same,
+                               stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(p.returncode, 2)
+        self.assertIn(b"itself", p.stderr)
+        self.assertEqual(len(self.read("t.exe")), len(want))
         # A folder is refused; a symlink is followed and stays a link.
         os.mkdir("folder")
         code, _, err = self.run_cli("brand", "t.exe", *args, "--output", "folder")
