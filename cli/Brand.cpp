@@ -2,13 +2,14 @@
 #include "Commands.h"
 
 #include "BlockLayout.h"
+#include "Compatibility.h"
 #include "DataArea.h"
-#include "FwException.h"
+#include "FileReader.h"
+#include "OwnBlock.h"
 #include "Save.h"
 #include "TextRules.h"
 
-#include <cstdio>
-#include <thread>
+#include <array>
 
 namespace cli {
 
@@ -16,38 +17,105 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: velmora-brand brand FILE --name TEXT --link TEXT [--cbid TEXT]\n"
-    "                           [--mirrowen TEXT] [--quillburn TEXT] [--output PATH|-]\n"
+    "                           [--mirrowen TEXT] [--quillburn TEXT]\n"
+    "                           [--output PATH|-] [--codepage N|bytes]\n"
     "\n"
     "Brands FILE with the five texts, under the brander's own rules: leading white\n"
     "space is removed, a licensee name and a web site link are required, links that\n"
-    "begin \"www.\" get \"http://\", and each text must fit its slot. Texts are taken\n"
-    "as bytes. Without --output FILE is branded in place: only its data area is\n"
-    "written, in an order after which a crash leaves the old texts, the maker's\n"
-    "defaults or the new texts, never a mix; a program reading FILE meanwhile may\n"
-    "see one of those. With --output PATH the branded copy replaces PATH\n"
-    "atomically (a device or FIFO gets the bytes written into it) and FILE is not\n"
-    "touched; with --output - the copy goes to standard output.\n"
+    "begin \"www.\" get \"http://\", and each text must fit its slot.\n"
+    "\n"
+    "Texts are typed in UTF-8 and written in the code page of the Windows system\n"
+    "the branded program runs on: --codepage N (the default is the system's ANSI\n"
+    "code page on Windows and 1252 elsewhere), or bytes to write them unchanged.\n"
+    "A character the code page cannot hold refuses the text; the limits count the\n"
+    "bytes that are written.\n"
+    "\n"
+    "Without --output FILE is branded in place: only its data area is written, in\n"
+    "an order after which a crash leaves the old texts, the maker's defaults or the\n"
+    "new texts, never a mix; a program reading FILE meanwhile may see one of those.\n"
+    "With --output PATH the branded copy replaces PATH atomically (a device or FIFO\n"
+    "gets the bytes written into it) and FILE is not touched; with --output - the\n"
+    "copy goes to standard output. A signed FILE is branded with a warning: sign\n"
+    "the branded copy.\n"
     "Exit status: 0 branded, 1 a text refused or the file not compatible, 2 bad\n"
     "usage or a file that cannot be read or written.\n";
+
+// Writes the branded copy to a new file or a stream at output.
+int BrandTo(const std::string& output, CFile& in, const CFileStatus& inStatus, const brand::BlockOnDisk& where,
+            const uint8_t* pArea)
+{
+    brand::NewFile out;
+    switch (out.Open(output.c_str(), {&in}, inStatus.m_nMode | 0600)) {
+    case brand::NewFile::opened: break;
+    case brand::NewFile::isFolder: Complain(PrintableName(output) + ": is a folder"); return kUsage;
+    case brand::NewFile::isInput:
+        Complain(PrintableName(output) + ": is the input file itself; leave out --output to brand it in place");
+        return kUsage;
+    }
+    brand::CopyBranded(in, where, pArea, out.File());
+    out.Commit();
+    return kOk;
+}
+
+int BrandToStandardOutput(const std::string& path, CFile& in, const CFileStatus& inStatus,
+                          const brand::BlockOnDisk& where, const uint8_t* pArea)
+{
+    CFile out;
+    out.AttachStandardOutput();
+    CFileStatus outStatus;
+    if (out.GetStatus(outStatus) && outStatus.m_kind == CFileStatus::kindFile && outStatus.IsSameFile(inStatus)) {
+        Complain("standard output is " + PrintableName(path) + " itself; leave out --output to brand it in place");
+        return kUsage;
+    }
+    brand::CopyBranded(in, where, pArea, out);
+    return kOk;
+}
+
+int BrandInPlace(const std::string& path, CFile& in, const brand::BlockOnDisk& where, const uint8_t* pArea)
+{
+    in.Close();  // our own handle would count as another program holding the file
+    switch (brand::WriteDataAreaInPlace(path.c_str(), where, pArea)) {
+    case brand::AreaWrite::kWritten: return kOk;
+    case brand::AreaWrite::kBusy:
+        Complain(PrintableName(path) + ": is being branded by another program; nothing was written");
+        return kUsage;
+    case brand::AreaWrite::kChanged:
+        Complain(PrintableName(path) + ": changed while it was being branded; nothing was written");
+        return kUsage;
+    }
+    return kUsage;
+}
 
 }  // namespace
 
 int RunBrand(const std::vector<std::string>& args)
 {
     ParsedArgs a;
-    const int parsed =
-        ParseCommand(args, {"--name", "--link", "--cbid", "--mirrowen", "--quillburn", "--output"}, {}, kHelp, a);
+    const int parsed = ParseCommand(
+        args, {"--name", "--link", "--cbid", "--mirrowen", "--quillburn", "--output", "--codepage"}, {}, kHelp, a);
     if (parsed >= 0)
         return parsed;
     if (a.positional.size() != 1 || !a.Has("--name") || !a.Has("--link"))
         return UsageError(a.positional.size() != 1 ? "brand: name exactly one file"
                                                    : "brand: --name and --link are required",
                           kHelp);
-    std::string error;
     const std::string& path = a.positional[0];
+    CodePage cp;
+    std::string error;
+    if (!CodePageOption(a, cp, error))
+        return UsageError(error, kHelp);
 
-    const brand::TextCheck check = brand::CheckAndNormalise(
-        {a.Get("--name"), a.Get("--link"), a.Get("--cbid"), a.Get("--mirrowen"), a.Get("--quillburn")});
+    brand::BrandTexts typed, texts;
+    typed.webName = a.Get("--name");
+    typed.webLink = a.Get("--link");
+    typed.cbid = a.Get("--cbid");
+    typed.mirrowenLink = a.Get("--mirrowen");
+    typed.quillburnLink = a.Get("--quillburn");
+    if (!ConvertTexts(typed, cp, texts, error)) {
+        Complain(error);
+        return kRefused;
+    }
+    const brand::TextCheck check = brand::CheckAndNormalise(texts);
     if (!check.ok) {
         Complain(check.message);
         return kRefused;
@@ -58,94 +126,28 @@ int RunBrand(const std::vector<std::string>& args)
         Complain(error);
         return kUsage;
     }
-    CFileStatus inStatus;
-    in.GetStatus(inStatus);
-    const uint64_t size = inStatus.m_size;
-    const std::string output = a.Get("--output");
-    const bool toPath = a.Has("--output") && output != "-";
     try {
-        brand::NewFile out;
-        if (toPath && size <= kMaxTargetSize) {
-            switch (out.Open(output.c_str(), {&in}, inStatus.m_nMode | 0600)) {
-            case brand::NewFile::opened: break;
-            case brand::NewFile::isFolder: Complain(output + ": is a folder"); return kUsage;
-            case brand::NewFile::isInput:
-                Complain(output + ": is the input file itself; leave out --output to brand it in place");
-                return kUsage;
-            }
-        }
-        // To a new file, the unchanged bytes are copied in the kernel while the
-        // block is searched for; the copy is thrown away if there is none.
-        // Small files are copied after the search: a thread would cost more
-        // than it saves.
-        const bool alongside = toPath && out.File().IsOpen() && !out.IsStream() && size >= (8u << 20);
-        std::thread copier;
-        CFileException copyError;
-        bool copyFailed = false;
-        if (alongside)
-            copier = std::thread([&] {
-                try {
-                    in.CopyTo(out.File(), 0, size);
-                } catch (const CFileException& e) {
-                    copyError = e;
-                    copyFailed = true;
-                }
-            });
-        brand::LocateResult where;
-        try {
-            where = LocateInFile(in, size);
-        } catch (...) {
-            if (copier.joinable())
-                copier.join();
-            throw;
-        }
-        if (copier.joinable())
-            copier.join();
-
-        const std::string why = Incompatibility(where, size);
+        CFileStatus inStatus;
+        in.GetStatus(inStatus);
+        brand::FileReader reader(in);
+        const brand::LocateResult found = brand::LocateInFile(reader, inStatus.m_size, brand::OwnBlock());
+        const std::string why = brand::Incompatibility(found, inStatus.m_size, reader, brand::OwnBlock());
         if (!why.empty()) {
-            Complain(path + ": not compatible with this brander: " + why);
+            Complain(PrintableName(path) + ": not compatible with this brander: " + why);
             return kRefused;
         }
-        const uint64_t dataOffset = where.BlockOffset() + brand::kDataAreaOffset;
+        const PeInfo pe = ReadPeInfo(in, inStatus.m_size);
+        if (pe.hasCertificate)
+            Warn(SignatureWarning(path, pe));
+
         std::array<uint8_t, brand::kDataAreaLength> area{};
-        const brand::DialogTexts& t = check.texts;
-        brand::FillDataArea(area.data(), {t.cbid, t.mirrowenLink, t.quillburnLink, t.webName, t.webLink});
-
-        if (toPath) {
-            if (copyFailed)
-                throw copyError;
-            if (alongside)
-                out.File().WriteAt(dataOffset, area.data(), static_cast<UINT>(area.size()));
-            else
-                WriteBrandedCopy(in, size, dataOffset, area, out.File());
-            out.Commit();
-            return kOk;
-        }
-        if (a.Has("--output")) {
-            CFile stdoutFile;
-            stdoutFile.AttachStandardOutput();
-            CFileStatus outStatus;
-            if (stdoutFile.GetStatus(outStatus) && outStatus.m_kind == CFileStatus::kindFile &&
-                outStatus.IsSameFile(inStatus)) {
-                Complain("standard output is " + path + " itself; leave out --output to brand it in place");
-                return kUsage;
-            }
-            WriteBrandedCopy(in, size, dataOffset, area, stdoutFile);
-            return kOk;
-        }
-
-        // In place: only the data area is written, into the file itself.
-        in.Close();  // our own handle would count as another program holding the file
-        switch (brand::WriteDataAreaInPlace(path.c_str(), {size, where.BlockOffset()}, area.data())) {
-        case brand::AreaWrite::kWritten: return kOk;
-        case brand::AreaWrite::kBusy:
-            Complain(path + ": is being branded by another program; nothing was written");
-            return kUsage;
-        case brand::AreaWrite::kChanged:
-            Complain(path + ": changed while it was being branded; nothing was written");
-            return kUsage;
-        }
+        brand::FillDataArea(area.data(), check.texts);
+        const brand::BlockOnDisk where{inStatus.m_size, found.BlockOffset()};
+        if (!a.Has("--output"))
+            return BrandInPlace(path, in, where, area.data());
+        if (a.Get("--output") == "-")
+            return BrandToStandardOutput(path, in, inStatus, where, area.data());
+        return BrandTo(a.Get("--output"), in, inStatus, where, area.data());
     } catch (const CFileException& e) {
         Complain(Describe(e));
     }

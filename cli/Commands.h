@@ -2,9 +2,10 @@
 #pragma once
 
 #include "FwFile.h"
-#include "Locate.h"
+#include "PeInfo.h"
+#include "Text.h"
+#include "Texts.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,36 +20,28 @@ inline constexpr int kUsage = 2;    // bad usage, or a file that cannot be read 
 inline constexpr const char* kProgram = "velmora-brand";
 inline constexpr const char* kVersion = "1.0.0.1";
 
+// Each takes the arguments after its name, as UTF-8 on Windows and as the
+// system gave them elsewhere.
 int RunInspect(const std::vector<std::string>& args);
 int RunBrand(const std::vector<std::string>& args);
 int RunBatch(const std::vector<std::string>& args);
 
 // Prints "velmora-brand: what" on standard error.
 void Complain(const std::string& what);
+// Prints "velmora-brand: warning: what" on standard error.
+void Warn(const std::string& what);
 
 // Opens a file to read; false, with a message naming it, when it cannot be.
 bool OpenInput(const std::string& path, CFile& in, std::string& error);
 // A file error in words, naming the file.
 std::string Describe(const CFileException& e);
 
-// Searches an open file of the given size for its block, reading it in pieces.
-brand::LocateResult LocateInFile(CFile& in, uint64_t size);
+// What inspect, brand and batch read of a PE file.
+PeInfo ReadPeInfo(CFile& in, uint64_t size);
+// The warning for a signed program that is about to be branded.
+std::string SignatureWarning(const std::string& path, const PeInfo& pe);
 
-// Why a search result is not a compatible block, in words.
-std::string Incompatibility(const brand::LocateResult& r, uint64_t size);
-
-// The largest file the brander can load: its size and 4 spare bytes fit 32 bits.
-inline constexpr uint64_t kMaxTargetSize = 0xFFFFFFFFull - 4;
-
-// Writes the size bytes of in to out's position, with the data area at
-// dataOffset replaced by area. Throws CFileException.
-void WriteBrandedCopy(CFile& in, uint64_t size, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
-                      CFile& out);
-
-// True when standard error is a terminal.
-bool StderrIsTerminal();
-
-// Options of the form --name VALUE or --name=VALUE.
+// Options of the form --name VALUE or --name=VALUE, each given at most once.
 struct ParsedArgs
 {
     std::vector<std::string> positional;
@@ -57,7 +50,8 @@ struct ParsedArgs
     bool Has(const std::string& name) const;
     std::string Get(const std::string& name) const;
 };
-// valueless: options without a value (--json). False, with error, on an unknown option.
+// valueless: options without a value (--json). False, with error, on an
+// unknown option or one given twice.
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
                const std::vector<std::string>& valueless, ParsedArgs& out, std::string& error);
 
@@ -68,9 +62,18 @@ int ParseCommand(const std::vector<std::string>& args, const std::vector<std::st
                  const std::vector<std::string>& valueless, const char* help, ParsedArgs& out);
 // Reports a usage error with the command's help; returns kUsage.
 int UsageError(const std::string& what, const char* help);
+// The --codepage option, or the default; a usage error when it is unknown.
+bool CodePageOption(const ParsedArgs& a, CodePage& cp, std::string& error);
+
+// The five texts as typed, in UTF-8, converted into the code page; false,
+// with which text and why, when one cannot be.
+bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::BrandTexts& out, std::string& why);
 
 // A name safe to create in a folder, on Windows as on POSIX: empty when it is,
 // otherwise why not.
 std::string UnsafeNameReason(const std::string& name);
+
+// True when standard error is a terminal.
+bool StderrIsTerminal();
 
 }  // namespace cli

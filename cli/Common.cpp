@@ -2,12 +2,9 @@
 // file, and the branded copy.
 #include "Commands.h"
 
-#include "BlockLayout.h"
-#include "OwnBlock.h"
+#include "FwException.h"
 
 #include <cstdio>
-#include <memory>
-#include <thread>
 
 #ifdef _WIN32
 #include <io.h>
@@ -22,6 +19,11 @@ void Complain(const std::string& what)
     std::fprintf(stderr, "%s: %s\n", kProgram, what.c_str());
 }
 
+void Warn(const std::string& what)
+{
+    std::fprintf(stderr, "%s: warning: %s\n", kProgram, what.c_str());
+}
+
 bool ParsedArgs::Has(const std::string& name) const
 {
     for (const auto& o : options)
@@ -32,11 +34,10 @@ bool ParsedArgs::Has(const std::string& name) const
 
 std::string ParsedArgs::Get(const std::string& name) const
 {
-    std::string value;
     for (const auto& o : options)
         if (o.first == name)
-            value = o.second;  // the last one given wins
-    return value;
+            return o.second;
+    return std::string();
 }
 
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
@@ -65,6 +66,10 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<std::stri
         }
         const size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
+        if (out.Has(name)) {
+            error = name + " is given twice";
+            return false;
+        }
         if (known(withValue, name)) {
             if (eq != std::string::npos) {
                 out.options.emplace_back(name, a.substr(eq + 1));
@@ -115,90 +120,70 @@ bool OpenInput(const std::string& path, CFile& in, std::string& error)
 
 std::string Describe(const CFileException& e)
 {
-    return std::string(e.m_strFileName.GetString()) + ": " + e.GetErrorMessage().GetString();
+    return PrintableName(e.m_strFileName.GetString()) + ": " + e.GetErrorMessage().GetString();
 }
 
 namespace {
 
-// Feeds a scanner the bytes [from, to) of the file, in pieces.
-void ScanRange(CFile& in, uint64_t from, uint64_t to, brand::MarkerScanner& scanner)
+// PE reading over an open file.
+class FileSource : public ByteSource
 {
-    // Small enough to stay in the first levels of the processor's cache,
-    // where the search runs twice as fast as over 256 KiB pieces; left
-    // uninitialised, since every byte is read into before it is looked at.
-    constexpr UINT kChunk = 64u << 10;
-    const std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
-    // Positioned reads, so that a copy of the same file may run alongside. A
-    // file that shrinks while it is read is judged on what was read.
-    for (uint64_t at = from; at < to && !scanner.Done();) {
-        const UINT n = in.ReadAt(at, buf.get(), to - at < kChunk ? static_cast<UINT>(to - at) : kChunk);
-        if (n == 0)
-            break;
-        scanner.Feed(buf.get(), n);
-        at += n;
+public:
+    FileSource(CFile& in, uint64_t size) : m_in(in), m_size(size) {}
+    uint64_t Size() const override { return m_size; }
+    bool Read(uint64_t offset, void* buf, size_t n) const override
+    {
+        try {
+            return n <= 0x40000000u && m_in.ReadAt(offset, buf, static_cast<UINT>(n)) == n;
+        } catch (const CFileException&) {
+            return false;
+        }
     }
-}
+
+private:
+    CFile& m_in;
+    uint64_t m_size;
+};
 
 }  // namespace
 
-brand::LocateResult LocateInFile(CFile& in, uint64_t size)
+PeInfo ReadPeInfo(CFile& in, uint64_t size)
 {
-    brand::MarkerScanner scanner(brand::OwnBlock(), size);
-    // Reading a large file and searching it take two cores about two thirds
-    // of the time they take one: the second half is searched alongside.
-    constexpr uint64_t kAlongside = 32u << 20;
-    if (size < kAlongside) {
-        ScanRange(in, 0, size, scanner);
-        return scanner.Result();
+    return ReadPeInfo(FileSource(in, size));
+}
+
+std::string SignatureWarning(const std::string& path, const PeInfo& pe)
+{
+    return PrintableName(path) + " carries a signature (a certificate table of " + std::to_string(pe.certificateSize) +
+           " bytes), which no longer matches once the program is branded: sign the branded copy";
+}
+
+bool CodePageOption(const ParsedArgs& a, CodePage& cp, std::string& error)
+{
+    if (!a.Has("--codepage")) {
+        cp = DefaultCodePage();
+        return true;
     }
-    const uint64_t half = (size / 2) & ~static_cast<uint64_t>(0xFFFF);
-    brand::MarkerScanner later(brand::OwnBlock(), size, half);
-    CFileException laterError;
-    bool laterFailed = false;
-    std::thread t([&] {
-        try {
-            ScanRange(in, half, size, later);
-        } catch (const CFileException& e) {
-            laterError = e;
-            laterFailed = true;
+    return ParseCodePage(a.Get("--codepage"), cp, error);
+}
+
+bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::BrandTexts& out, std::string& why)
+{
+    const struct { const char* what; const std::string& in; std::string& out; } texts[] = {
+        {"the licensee name", typed.webName, out.webName},
+        {"the web site link", typed.webLink, out.webLink},
+        {"the Clickbank ID", typed.cbid, out.cbid},
+        {"the Mirrowen link", typed.mirrowenLink, out.mirrowenLink},
+        {"the Quillburn link", typed.quillburnLink, out.quillburnLink},
+    };
+    for (const auto& t : texts) {
+        std::string reason;
+        if (!ToCodePage(t.in, cp, t.out, reason)) {
+            why = std::string(t.what) + " " + reason;
+            return false;
         }
-    });
-    try {
-        ScanRange(in, 0, half + brand::kMarkerLength - 1, scanner);
-    } catch (...) {
-        t.join();
-        throw;
     }
-    t.join();
-    if (laterFailed)
-        throw laterError;
-    scanner.Append(later);
-    return scanner.Result();
-}
-
-std::string Incompatibility(const brand::LocateResult& r, uint64_t size)
-{
-    switch (r.status) {
-    case brand::LocateResult::kTooSmall: return "too small (" + std::to_string(size) + " bytes)";
-    case brand::LocateResult::kNoMarker: return "no marker";
-    case brand::LocateResult::kOneMarker: return "only one marker (at " + std::to_string(r.first) + ")";
-    case brand::LocateResult::kWrongDistance:
-        return "first two markers " + std::to_string(r.second - r.first) + " bytes apart (at " +
-               std::to_string(r.first) + " and " + std::to_string(r.second) + ")";
-    case brand::LocateResult::kLocated:
-        if (size > kMaxTargetSize)
-            return "larger than the brander can load (" + std::to_string(size) + " bytes)";
-        return "";
-    }
-    return "";
-}
-
-void WriteBrandedCopy(CFile& in, uint64_t size, uint64_t dataOffset, const std::array<uint8_t, 1000>& area,
-                      CFile& out)
-{
-    in.CopyTo(out, 0, dataOffset);
-    out.Write(area.data(), static_cast<UINT>(area.size()));
-    in.CopyTo(out, dataOffset + area.size(), size - dataOffset - area.size());
+    return true;
 }
 
 bool StderrIsTerminal()
@@ -215,18 +200,18 @@ std::string UnsafeNameReason(const std::string& name)
     if (name.empty())
         return "the file name is empty";
     if (name == "." || name == "..")
-        return "\"" + name + "\" is not a file name";
+        return "\"" + PrintableName(name) + "\" is not a file name";
     for (char ch : name) {
         const unsigned char c = static_cast<unsigned char>(ch);
         if (c == '/' || c == '\\')
-            return "\"" + name + "\" is a path, not a plain file name";
+            return "\"" + PrintableName(name) + "\" is a path, not a plain file name";
         if (c == ':')
-            return "\"" + name + "\" names a drive or stream, not a plain file name";
+            return "\"" + PrintableName(name) + "\" names a drive or stream, not a plain file name";
         if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
-            return "\"" + name + "\" holds a character Windows does not allow in file names";
+            return "\"" + PrintableName(name) + "\" holds a character Windows does not allow in file names";
     }
     if (name.back() == '.' || name.back() == ' ')
-        return "\"" + name + "\" ends in a dot or a space, which Windows drops";
+        return "\"" + PrintableName(name) + "\" ends in a dot or a space, which Windows drops";
     // Reserved device names, with or without an extension, in any case.
     std::string base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ')
@@ -242,7 +227,7 @@ std::string UnsafeNameReason(const std::string& name)
         base[3] <= '9')
         isReserved = true;
     if (isReserved)
-        return "\"" + name + "\" is a reserved device name on Windows";
+        return "\"" + PrintableName(name) + "\" is a reserved device name on Windows";
     return "";
 }
 

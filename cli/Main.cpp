@@ -2,19 +2,22 @@
 // on the brander's own engine and rules.
 #include "Commands.h"
 
+#include "FwCodePage.h"
+#include "FwFile.h"
+
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr const char* kUsageText =
     "usage: velmora-brand COMMAND [ARGS]\n"
     "\n"
-    "  inspect FILE... [--json]   what each file carries, and whether it can be branded\n"
+    "  inspect FILE... [--json] [--codepage N|bytes]\n"
+    "                             what each file carries, and whether it can be branded\n"
     "  brand FILE --name TEXT --link TEXT [--cbid TEXT] [--mirrowen TEXT]\n"
-    "        [--quillburn TEXT] [--output PATH|-]\n"
+    "        [--quillburn TEXT] [--output PATH|-] [--codepage N|bytes]\n"
     "                             brand one file\n"
-    "  batch MASTER --list FILE.csv --out-dir DIR [--jobs N]\n"
+    "  batch MASTER --list FILE.csv --out-dir DIR [--jobs N] [--codepage N|bytes]\n"
     "                             one branded copy per row\n"
     "\n"
     "velmora-brand COMMAND --help tells more; --version the version.\n";
@@ -23,8 +26,13 @@ constexpr const char* kUsageText =
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + (argc > 1 ? 2 : 1), argv + argc);
-    const std::string command = argc > 1 ? argv[1] : "";
+    // File names and texts are UTF-8 inside the program on every system.
+    fw::SetFileNameCodePage(65001);
+    fw::PrintUtf8ToConsole();
+    std::vector<std::string> args = fw::CommandLineArguments(argc, argv);
+    const std::string command = args.empty() ? "" : args[0];
+    if (!args.empty())
+        args.erase(args.begin());
     if (command == "inspect")
         return cli::RunInspect(args);
     if (command == "brand")
@@ -40,7 +48,7 @@ int main(int argc, char** argv)
         return cli::kOk;
     }
     if (!command.empty())
-        cli::Complain("unknown command \"" + command + "\"");
+        cli::Complain("unknown command \"" + cli::PrintableName(command) + "\"");
     std::fputs(kUsageText, stderr);
     return cli::kUsage;
 }

@@ -37,6 +37,31 @@ private:
 
 constexpr uint32_t kCertificateDirectory = 4;
 
+// Empty when the certificate table at off, size bytes long, is sound;
+// otherwise what is wrong, naming the entry.
+std::string CertificateProblem(const Bounded& f, uint64_t nSize, uint32_t headersSize, uint32_t off, uint32_t size)
+{
+    const std::string table = "the certificate table (" + std::to_string(size) + " bytes at offset " +
+                              std::to_string(off) + ")";
+    if (static_cast<uint64_t>(off) + size > nSize)
+        return table + " runs past the end of the file";
+    if (off < headersSize)
+        return table + " lies within the headers";
+    if (size < 8)
+        return table + " is too short to hold a certificate";
+    const uint64_t end = static_cast<uint64_t>(off) + size;
+    for (uint64_t at = off; at < end;) {
+        uint32_t length = 0;
+        if (end - at < 8 || !f.U32(at, length))
+            return table + ": the entry at offset " + std::to_string(at) + " is cut short";
+        if (length < 8 || length > end - at)
+            return table + ": the entry at offset " + std::to_string(at) + " has a length of " +
+                   std::to_string(length) + ", which does not fit";
+        at += (static_cast<uint64_t>(length) + 7) & ~7ull;  // entries start on 8-byte boundaries
+    }
+    return std::string();
+}
+
 }  // namespace
 
 bool MemorySource::Read(uint64_t offset, void* buf, size_t n) const
@@ -79,14 +104,18 @@ PeInfo ReadPeInfo(const ByteSource& source)
     }
     info.isPe = true;
 
-    uint32_t count = 0;
+    uint32_t count = 0, headersSize = 0;
+    f.U32(optional + 60, headersSize);
     const uint64_t certEntry = directories + 8 * kCertificateDirectory;
     if (f.U32(countOffset, count) && count > kCertificateDirectory && certEntry + 8 <= optional + optionalSize) {
         uint32_t off = 0, size = 0;
         if (f.U32(certEntry, off) && f.U32(certEntry + 4, size) && (off != 0 || size != 0)) {
-            info.hasCertificate = true;
-            info.certificateOffset = off;  // a file offset, not an address
-            info.certificateSize = size;
+            info.problem = CertificateProblem(f, nSize, headersSize, off, size);
+            if (info.problem.empty()) {
+                info.hasCertificate = true;
+                info.certificateOffset = off;  // a file offset, not an address
+                info.certificateSize = size;
+            }
         }
     }
 
@@ -104,9 +133,19 @@ PeInfo ReadPeInfo(const ByteSource& source)
             end = static_cast<uint64_t>(rawOffset) + rawSize;
     }
     if (end != 0 && end < nSize) {
-        info.hasOverlay = true;
-        info.overlayOffset = end;
-        info.overlaySize = nSize - end;
+        // The certificate table usually follows the sections; it is reported
+        // as the signature, not again as overlay.
+        uint64_t from = end, n = nSize - end;
+        if (info.hasCertificate && info.certificateOffset >= end) {
+            n -= info.certificateSize;
+            if (info.certificateOffset == end)
+                from = end + info.certificateSize;
+        }
+        if (n > 0) {
+            info.hasOverlay = true;
+            info.overlayOffset = from;
+            info.overlaySize = n;
+        }
     }
     return info;
 }

@@ -4,19 +4,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace cli {
 
 struct PeInfo
 {
     bool isPe = false;
-    bool hasCertificate = false;  // the certificate table entry is non-zero
+    // A sound certificate table: wholly within the file after the headers, at
+    // least 8 bytes, and every certificate entry's length fits it.
+    bool hasCertificate = false;
     uint32_t certificateOffset = 0;
     uint32_t certificateSize = 0;
-    bool hasOverlay = false;  // bytes after the end of the last section's raw data
+    // Bytes after the end of the last section's raw data, less a certificate
+    // table among them.
+    bool hasOverlay = false;
     uint64_t overlayOffset = 0;
     uint64_t overlaySize = 0;
-    const char* problem = nullptr;  // why a file that looks like a PE could not be read as one
+    // Why a file that looks like a PE could not be read as one, or what is
+    // wrong with its certificate table; empty when nothing is.
+    std::string problem;
 };
 
 // Where the bytes come from: a file read at offsets, or memory.

@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
-    const brand::DialogTexts& t = r.texts;
+    const brand::BrandTexts& t = r.texts;
     if (t.webName.empty() || t.webLink.empty())
         std::abort();
     std::vector<uint8_t> area(1000, 0);
-    if (!brand::FillDataArea(area.data(), {t.cbid, t.mirrowenLink, t.quillburnLink, t.webName, t.webLink}))
+    if (!brand::FillDataArea(area.data(), t))
         std::abort();
     const std::string* outs[] = {&t.webName, &t.webLink, &t.cbid, &t.mirrowenLink, &t.quillburnLink};
     for (int i = 0; i < 5; ++i) {

@@ -82,8 +82,13 @@ void CBranderDlg::OnOK()
         return;
 
     // Checked and normalised copies; the controls keep what the user typed.
-    const brand::TextCheck check = brand::CheckAndNormalise(
-        {ToStd(m_strWebName), ToStd(m_strWebLink), ToStd(m_strCBID), ToStd(m_strMRWLink), ToStd(m_strQLBLink)});
+    brand::BrandTexts typed;
+    typed.webName = ToStd(m_strWebName);
+    typed.webLink = ToStd(m_strWebLink);
+    typed.cbid = ToStd(m_strCBID);
+    typed.mirrowenLink = ToStd(m_strMRWLink);
+    typed.quillburnLink = ToStd(m_strQLBLink);
+    const brand::TextCheck check = brand::CheckAndNormalise(typed);
     if (!check.ok) {
         AfxMessageBox(check.message, MB_ICONSTOP);
         return;

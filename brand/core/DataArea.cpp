@@ -9,7 +9,7 @@ namespace brand {
 
 namespace {
 
-void CopyText(uint8_t* pDataArea, const Slot& slot, std::string_view text)
+void CopyText(uint8_t* pDataArea, const Slot& slot, const std::string& text)
 {
     if (!text.empty())
         std::memcpy(pDataArea + slot.offset, text.data(), text.size());

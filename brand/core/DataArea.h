@@ -1,22 +1,14 @@
 // Clearing and filling a block's data area, and reading a slot's text.
 #pragma once
 
+#include "Texts.h"
+
 #include <cstdint>
 #include <string_view>
 
 namespace brand {
 
 struct Slot;
-
-// The five texts written into a block, as bytes.
-struct BrandTexts
-{
-    std::string_view cbid;
-    std::string_view mirrowenLink;
-    std::string_view quillburnLink;
-    std::string_view webName;
-    std::string_view webLink;
-};
 
 // Sets all kDataAreaLength bytes to zero.
 void ClearDataArea(uint8_t* pDataArea);
@@ -25,7 +17,8 @@ void ClearDataArea(uint8_t* pDataArea);
 bool TextsFit(const BrandTexts& texts);
 
 // Marks the block branded and copies each text to its slot, without a
-// terminator. The slots must already be zero (ClearDataArea). Writes nothing
+// terminator: the Clickbank ID, the Mirrowen and Quillburn links, the licensee
+// name and the web site link, in that order. The slots must already be zero (ClearDataArea). Writes nothing
 // and returns false when a text does not fit.
 bool FillDataArea(uint8_t* pDataArea, const BrandTexts& texts);
 

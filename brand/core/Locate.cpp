@@ -1,6 +1,7 @@
-// The marker search. It finds exactly the matches a byte-by-byte comparison at
-// every position finds, with glibc's memmem where there is one, and elsewhere
-// with memchr skipping to candidates for the first byte.
+// The marker searches: the dialog's plain comparison at every position, and
+// the scanner, which finds exactly the same matches with glibc's memmem where
+// there is one, and elsewhere with memchr skipping to candidates for the first
+// byte.
 #include "Locate.h"
 
 #include "BlockLayout.h"
@@ -62,9 +63,19 @@ LocateResult Judge(uint64_t nSize, int nMatches, uint64_t first, uint64_t second
 
 LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* pMarker)
 {
-    MarkerScanner scanner(pMarker, nSize);
-    scanner.Feed(pImage, nSize);
-    return scanner.Result();
+    int nMatches = 0;
+    uint64_t first = 0, second = 0;
+    if (nSize > kMarkerLength) {
+        // Positions 0 .. size - 61: a marker ending on the last byte is not tested.
+        for (uint32_t p = 0; p < nSize - kMarkerLength; ++p) {
+            uint32_t k = 0;
+            while (k < kMarkerLength && pImage[p + k] == pMarker[k])
+                ++k;
+            if (k == kMarkerLength && nMatches++ < 2)
+                (nMatches == 1 ? first : second) = p;
+        }
+    }
+    return Judge(nSize, nMatches > 2 ? 2 : nMatches, first, second);
 }
 
 MarkerScanner::MarkerScanner(const uint8_t* pMarker, uint64_t nTotalSize, uint64_t nStartOffset)

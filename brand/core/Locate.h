@@ -25,12 +25,14 @@ struct LocateResult
     uint64_t BlockOffset() const { return first; }
 };
 
-// Tests every start position from 0 to size - 61 (a marker that would end on
-// the image's last byte is not counted) and judges the first two matches.
+// The dialog's search: compares the marker byte by byte at every start
+// position from 0 to size - 61 (a marker that would end on the image's last
+// byte is not counted), and judges the first two matches.
 LocateResult LocateBlock(const uint8_t* pImage, uint32_t nSize, const uint8_t* pMarker);
 
-// The same search over a file of known size read in consecutive chunks of
-// any length, so that the file need not be held in memory. A scanner may
+// The same search, as fast as memmem, over a file of known size read in
+// consecutive chunks of any length, so that the file need not be held in
+// memory. It finds exactly the matches LocateBlock finds. A scanner may
 // start at an offset into the file; two scanners can then share one file:
 // the first fed up to the second's start plus kMarkerLength - 1 bytes (so
 // that it tests every position before it), the second from its start on.

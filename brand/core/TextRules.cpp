@@ -27,7 +27,7 @@ void PrefixBareWww(std::string& link)
 
 }  // namespace
 
-TextCheck CheckAndNormalise(DialogTexts t)
+TextCheck CheckAndNormalise(BrandTexts t)
 {
     TextCheck r;
     for (std::string* s : {&t.webName, &t.webLink, &t.cbid, &t.mirrowenLink, &t.quillburnLink})

@@ -3,24 +3,15 @@
 // begin "www." get "http://", and every text must fit its slot.
 #pragma once
 
-#include <string>
+#include "Texts.h"
 
 namespace brand {
-
-struct DialogTexts
-{
-    std::string webName;
-    std::string webLink;
-    std::string cbid;
-    std::string mirrowenLink;
-    std::string quillburnLink;
-};
 
 struct TextCheck
 {
     bool ok = false;
     const char* message = nullptr;  // the first failing check's message, when not ok
-    DialogTexts texts;              // the normalised texts, when ok
+    BrandTexts texts;               // the normalised texts, when ok
 };
 
 inline constexpr const char* kNameMissing =
@@ -34,6 +25,6 @@ inline constexpr const char* kMirrowenTooLong = "Mirrowen link is too long";
 inline constexpr const char* kQuillburnTooLong = "Quillburn link is too long";
 
 // Applies the rules, in their order, to the texts as typed.
-TextCheck CheckAndNormalise(DialogTexts typed);
+TextCheck CheckAndNormalise(BrandTexts typed);
 
 }  // namespace brand

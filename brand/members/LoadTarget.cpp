@@ -4,6 +4,7 @@
 
 #include "BlockLayout.h"
 #include "BranderNames.h"
+#include "Compatibility.h"
 #include "DataArea.h"
 #include "FwApp.h"
 #include "FwCodePage.h"
@@ -68,7 +69,7 @@ BYTE* CBranderDlg::ReadWholeFile(CString strPath, uint32_t& nSize)
         if (!file.GetStatus(status))
             AfxThrowFileException(CFileException::genericException);
         // Sizes are 32-bit, and the buffer holds 4 more bytes.
-        if (status.m_size > UINT32_MAX - 4)
+        if (status.m_size > brand::kMaxImageSize)
             AfxThrowFileException(CFileException::badSeek, -1, strPath);
         nSize = static_cast<uint32_t>(status.m_size);
         pBuf = static_cast<BYTE*>(std::calloc(static_cast<size_t>(nSize) + 4, 1));

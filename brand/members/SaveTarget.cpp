@@ -5,21 +5,25 @@
 #include "FwException.h"
 #include "Save.h"
 
-#include <string_view>
+#include <string>
 
 namespace {
 
-std::string_view Bytes(const CString& s)
+std::string Bytes(const CString& s)
 {
-    return std::string_view(s.GetString(), static_cast<size_t>(s.GetLength()));
+    return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
 }
 
 }  // namespace
 
 BOOL CBranderDlg::ApplyBranding()
 {
-    const brand::BrandTexts texts{Bytes(m_strCBID), Bytes(m_strMRWLink), Bytes(m_strQLBLink), Bytes(m_strWebName),
-                                  Bytes(m_strWebLink)};
+    brand::BrandTexts texts;
+    texts.webName = Bytes(m_strWebName);
+    texts.webLink = Bytes(m_strWebLink);
+    texts.cbid = Bytes(m_strCBID);
+    texts.mirrowenLink = Bytes(m_strMRWLink);
+    texts.quillburnLink = Bytes(m_strQLBLink);
     // The dialog's checks keep every text inside its slot; should one not
     // fit, nothing is written.
     if (!brand::FillDataArea(m_pDataArea, texts)) {

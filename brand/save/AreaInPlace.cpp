@@ -8,24 +8,10 @@
 
 #include "BlockLayout.h"
 #include "DataArea.h"
+#include "FileReader.h"
 #include "OwnBlock.h"
 
-#include <cstring>
-
 namespace brand {
-
-namespace {
-
-bool StillTheBlock(CFile& file, const BlockOnDisk& where, uint8_t* pBlock)
-{
-    const uint8_t* pMarker = OwnBlock();
-    return file.GetLength() == where.fileSize &&
-           file.ReadAt(where.blockOffset, pBlock, kBlockLength) == kBlockLength &&
-           std::memcmp(pBlock, pMarker, kMarkerLength) == 0 &&
-           std::memcmp(pBlock + kEndMarkerOffset, pMarker, kMarkerLength) == 0;
-}
-
-}  // namespace
 
 AreaWrite WriteDataAreaInPlace(LPCSTR pszPath, const BlockOnDisk& where, const uint8_t* pArea)
 {
@@ -33,17 +19,20 @@ AreaWrite WriteDataAreaInPlace(LPCSTR pszPath, const BlockOnDisk& where, const u
     // Where the file system cannot lock, the brand goes on without the lock.
     if (file.TryLock() == CFile::lockHeldElsewhere)
         return AreaWrite::kBusy;
-    uint8_t block[kBlockLength];
-    if (!StillTheBlock(file, where, block))
+    FileReader reader(file);
+    if (!BlockStillAt(reader, where.fileSize, file.GetLength(), where.blockOffset, OwnBlock()))
         return AreaWrite::kChanged;
 
     const uint64_t at = where.blockOffset + kDataAreaOffset;
-    if (TemplateFlag(block + kDataAreaOffset) == 0) {
+    static_assert(kFlagOffset == 0, "the flag leads the data area");
+    uint8_t flag[kFlagLength];
+    if (file.ReadAt(at, flag, kFlagLength) != kFlagLength)
+        return AreaWrite::kChanged;
+    if (TemplateFlag(flag) == 0) {
         // Reads as the defaults from here on: the unbranded template's flag.
         file.WriteAt(at + kFlagOffset, OwnBlock() + kDataAreaOffset + kFlagOffset, kFlagLength);
         file.Flush();
     }
-    static_assert(kFlagOffset == 0, "the flag leads the data area");
     file.WriteAt(at + kFlagLength, pArea + kFlagLength, kDataAreaLength - kFlagLength);
     file.Flush();
     file.WriteAt(at + kFlagOffset, pArea + kFlagOffset, kFlagLength);

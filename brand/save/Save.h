@@ -40,6 +40,11 @@ enum class AreaWrite {
 // maker's defaults or the new identity; no byte outside the data area changes.
 AreaWrite WriteDataAreaInPlace(LPCSTR pszPath, const BlockOnDisk& where, const uint8_t* pArea);
 
+// Writes the fileSize bytes of in to out's position, with the data area of
+// the block at where.blockOffset replaced by pArea (kDataAreaLength bytes);
+// the unchanged bytes are copied in the kernel where the platform can.
+void CopyBranded(CFile& in, const BlockOnDisk& where, const uint8_t* pArea, CFile& out);
+
 // Temporary files of new outputs start with this, beside their destination.
 inline constexpr const char* kTempPrefix = "~velmora-save-";
 

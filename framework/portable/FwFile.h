@@ -143,5 +143,8 @@ namespace fw {
 int FileCauseOfOsError(long lOsError);
 // The system's words for a platform error code.
 CString DescribeOsError(long lOsError);
+// The code page that file names are given in: the ANSI code page unless a
+// program sets CP_UTF8 (65001). Names are bytes on POSIX, where this does nothing.
+void SetFileNameCodePage(unsigned cp);
 
 }  // namespace fw

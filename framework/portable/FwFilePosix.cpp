@@ -49,6 +49,10 @@ CString DescribeOsError(long lOsError)
     return CString(std::strerror(static_cast<int>(lOsError)));
 }
 
+void SetFileNameCodePage(unsigned)
+{
+}
+
 }  // namespace fw
 
 namespace {

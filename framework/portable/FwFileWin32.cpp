@@ -7,6 +7,7 @@
 #include <aclapi.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace fw {
@@ -53,6 +54,19 @@ CString DescribeOsError(long lOsError)
 }  // namespace fw
 
 namespace {
+
+unsigned g_nNameCodePage = CP_ACP;
+
+// A file name in UTF-16, from the code page that names are given in.
+std::wstring WideName(LPCSTR pszName)
+{
+    const int n = MultiByteToWideChar(g_nNameCodePage, 0, pszName, -1, nullptr, 0);
+    std::wstring w(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+    if (n > 0)
+        MultiByteToWideChar(g_nNameCodePage, 0, pszName, -1, &w[0], n);
+    w.resize(w.size() - 1);
+    return w;
+}
 
 HANDLE AsHandle(intptr_t h)
 {
@@ -198,7 +212,7 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 
     if (bWrite && !bCreateNew) {
         // Wine running as root would truncate a read-only file; Windows never does.
-        const DWORD attr = GetFileAttributesA(pszFileName);
+        const DWORD attr = GetFileAttributesW(WideName(pszFileName).c_str());
         if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
             return fail(ERROR_ACCESS_DENIED);
     }
@@ -206,7 +220,7 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     COwnerOnlySecurity ownerOnly;
     if (bCreateNew && !ownerOnly.IsOk())
         return fail(GetLastError() != NO_ERROR ? GetLastError() : ERROR_ACCESS_DENIED);
-    HANDLE h = CreateFileA(pszFileName, access, share, bCreateNew ? ownerOnly.Get() : nullptr, disposition,
+    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), access, share, bCreateNew ? ownerOnly.Get() : nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return fail(GetLastError());
@@ -370,7 +384,7 @@ BOOL CFile::GetStatus(CFileStatus& rStatus) const
 
 BOOL CFile::GetStatus(LPCSTR pszFileName, CFileStatus& rStatus, CFileException* pError)
 {
-    HANDLE h = CreateFileA(pszFileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
@@ -424,19 +438,19 @@ void CFile::SetNewFilePermissions(uint32_t)
 void CFile::Rename(LPCSTR pszOldName, LPCSTR pszNewName)
 {
     fw::FileStepHook(fw::FileStep::Rename, pszNewName, 0);
-    if (!MoveFileExA(pszOldName, pszNewName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(WideName(pszOldName).c_str(), WideName(pszNewName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         ThrowError(GetLastError(), pszNewName);
 }
 
 void CFile::Remove(LPCSTR pszFileName)
 {
-    if (!DeleteFileA(pszFileName))
+    if (!DeleteFileW(WideName(pszFileName).c_str()))
         ThrowError(GetLastError(), pszFileName);
 }
 
 void CFile::RemoveNoThrow(LPCSTR pszFileName) noexcept
 {
-    DeleteFileA(pszFileName);
+    DeleteFileW(WideName(pszFileName).c_str());
 }
 
 void CFile::FlushFolder(LPCSTR) noexcept
@@ -451,8 +465,10 @@ CString CFile::ResolveLinks(LPCSTR pszFileName)
 
 CString CFile::FolderOf(LPCSTR pszFileName)
 {
+    // In UTF-8 no byte of a character is ever a separator; in a double-byte
+    // code page the second byte of one may be.
     const char* sep = nullptr;
-    for (const char* p = pszFileName; *p; p = CharNextA(p))
+    for (const char* p = pszFileName; *p; p = g_nNameCodePage == CP_UTF8 ? p + 1 : CharNextA(p))
         if (*p == '\\' || *p == '/')
             sep = p;
     if (sep == nullptr)
@@ -473,4 +489,9 @@ unsigned long CFile::ProcessId()
 void CFile::ThrowLastError() const
 {
     ThrowError(GetLastError(), m_strFileName);
+}
+
+void fw::SetFileNameCodePage(unsigned cp)
+{
+    g_nNameCodePage = cp;
 }

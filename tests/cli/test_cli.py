@@ -24,6 +24,8 @@ UNDER_WINE = bool(RUNNER)
 MARKER = re.search(r'#define VB_MARKER "([^"]*)"', open(MARKER_SOURCE).read()).group(1).encode()
 TEMPLATE = ((b"1234567890" * 10)[:99] + b"\0") * 10
 HOP = "http://hop.clickbank.net?"
+# Wine takes the arguments and the code page from the locale: a UTF-8 one, whose code page is 1252.
+ENV = dict(os.environ, LC_ALL="C.UTF-8") if UNDER_WINE else None
 
 
 def block():
@@ -42,11 +44,13 @@ def pe_with_block(signed=False, overlay=b"", block_at=0x400):
     struct.pack_into("<HH", f, fh, 0x14C, 1)
     struct.pack_into("<H", f, fh + 16, 224)
     struct.pack_into("<H", f, opt, 0x10B)
+    struct.pack_into("<I", f, opt + 60, 0x200)  # the headers' size
     struct.pack_into("<I", f, opt + 92, 16)
     tail = overlay
     if signed:
+        # One WIN_CERTIFICATE entry: its length, revision 2.0, PKCS#7 signed data.
         struct.pack_into("<II", f, opt + 96 + 8 * 4, section_end + len(overlay), 0x100)
-        tail = overlay + b"\x30\x82" + b"\0" * 0xFE
+        tail = overlay + struct.pack("<IHH", 0x100, 0x0200, 0x0002) + b"\x30\x82" + b"\0" * 0xF6
     struct.pack_into("<II", f, opt + 224 + 16, section_end - 0x200, 0x200)
     f[block_at:block_at + 1120] = block()
     return bytes(f) + tail
@@ -67,10 +71,10 @@ class Cli(unittest.TestCase):
             # A write past the limit fails with EFBIG instead of killing the program.
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit_file_size, limit_file_size))
-        p = subprocess.run(RUNNER + [PROGRAM] + [a if isinstance(a, bytes) else a.encode() for a in args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                           stdin=subprocess.DEVNULL, timeout=120,
-                           preexec_fn=limit if limit_file_size is not None else None)
-        return p.returncode, p.stdout, p.stderr.decode("latin-1").replace("\r\n", "\n")
+        p = subprocess.run(RUNNER + [PROGRAM] + [a if isinstance(a, bytes) else a.encode() for a in args],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=120,
+                           env=ENV, preexec_fn=limit if limit_file_size is not None else None)
+        return p.returncode, p.stdout, p.stderr.decode("utf-8", "surrogateescape").replace("\r\n", "\n")
 
     def write(self, name, data):
         with open(name, "wb") as f:
@@ -88,7 +92,8 @@ class Cli(unittest.TestCase):
 
     def inspect_json(self, *files):
         code, out, err = self.run_cli("inspect", "--json", *files)
-        return code, [json.loads(line) for line in out.decode("latin-1").splitlines() if line.strip()]
+        # Every line is valid UTF-8 and valid JSON.
+        return code, [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
 
     def test_inspect_reports_state_identity_signature_and_overlay(self):
         self.write("plain.exe", pe_with_block())
@@ -97,15 +102,16 @@ class Cli(unittest.TestCase):
         self.assertEqual(code, 0)
         plain, signed = reports
         self.assertEqual((plain["compatible"], plain["state"], plain["block_offset"]), (True, "unbranded", 0x400))
-        self.assertEqual(plain["identity"]["licensee"], "Velmora Software")
+        self.assertEqual(plain["identity"]["licensee"], {"text": "Velmora Software", "hex": b"Velmora Software".hex()})
         self.assertEqual((plain["pe"]["is_pe"], plain["pe"]["signed"], plain["pe"]["overlay_bytes"]), (True, False, 0))
         self.assertTrue(signed["pe"]["signed"])
-        self.assertEqual(signed["pe"]["overlay_bytes"], 64 + 0x100)
+        # The certificate table is the signature, not data after the last section.
+        self.assertEqual(signed["pe"]["overlay_bytes"], 64)
         code, out, _ = self.run_cli("inspect", "signed.exe")
         text = out.decode()
         self.assertIn("invalidate", text)
         self.assertIn("brand the file first, then sign it", text)
-        self.assertIn("320 bytes of data follow the last section", text)
+        self.assertIn("64 bytes of data follow the last section", text)
 
     def test_inspect_branded_slots_and_reasons(self):
         self.write("t.exe", pe_with_block())
@@ -116,7 +122,8 @@ class Cli(unittest.TestCase):
             "empty.exe": (b"", "too small (0 bytes)"),
             "one.exe": (b"x" * 10 + MARKER + b"y", "only one marker (at 10)"),
             "stray.exe": (bytes(stray), "first two markers 512 bytes apart"),
-            "end.exe": (b"z" + block(), "only one marker (at 1)"),
+            "end.exe": (b"z" + block(), "its block (at 1) ends on the file's last byte; a brandable file carries "
+                        "at least one byte after its block"),
             "none.exe": (b"q" * 5000, "no marker"),
         }
         for name, (data, _) in cases.items():
@@ -125,9 +132,9 @@ class Cli(unittest.TestCase):
         self.assertEqual(code, 1)
         branded = reports[0]
         self.assertEqual(branded["state"], "branded")
-        self.assertEqual(branded["slots"]["name"], {"text": "Ann", "bytes": 3})
-        self.assertEqual(branded["slots"]["link"], {"text": "http://www.a.com", "bytes": 16})
-        self.assertEqual(branded["identity"]["mirrowen"], HOP + "ID/plimsett")
+        self.assertEqual(branded["slots"]["name"], {"text": "Ann", "hex": "416e6e", "bytes": 3})
+        self.assertEqual(branded["slots"]["link"]["text"], "http://www.a.com")
+        self.assertEqual(branded["identity"]["mirrowen"]["text"], HOP + "ID/plimsett")
         for report, (name, (_, why)) in zip(reports[1:], cases.items()):
             with self.subTest(name):
                 self.assertFalse(report["compatible"])
@@ -163,11 +170,10 @@ class Cli(unittest.TestCase):
     def test_brand_writes_exactly_the_data_area(self):
         original = pe_with_block(overlay=b"tail")
         self.write("t.exe", original)
-        # Texts are bytes: natively a byte above 127 goes through as it is. Wine
-        # converts arguments from the Unix locale, so there the text is ASCII.
-        name = b"Caf\xe9" if not UNDER_WINE else b"Cafe"
+        # Typed in UTF-8, written in code page 1252 (the default here and under Wine).
+        name = b"Caf\xe9"
         os.chmod("t.exe", 0o444)  # a read-only master is read, and its copy is not read-only
-        code, _, err = self.run_cli("brand", "t.exe", "--name", b"  " + name, "--link", "www.x.com",
+        code, _, err = self.run_cli("brand", "t.exe", "--name", "  Café", "--link", "www.x.com",
                                     "--cbid", "C" * 59, "--quillburn", "q" * 99, "--output", "out.exe")
         os.chmod("t.exe", 0o644)
         self.assertEqual(code, 0, err)
@@ -407,6 +413,119 @@ class Cli(unittest.TestCase):
             self.assertEqual((st.st_uid, st.st_gid), (65534, 65534))
         self.assertEqual(self.read("theirs.exe"), want)
         self.assertFalse([n for n in self.names() if n.startswith("~velmora")])
+
+    # --- texts, code pages and what is printed
+
+    def test_texts_round_trip_through_code_pages(self):
+        self.write("t.exe", pe_with_block())
+        cases = [
+            # code page, typed, the bytes written
+            ("1252", "Café Ltd", b"Caf\xe9 Ltd"),
+            ("1251", "Жук и Ко", "Жук и Ко".encode("cp1251")),
+            ("1252", "plain", b"plain"),
+            ("bytes", "Café", "Café".encode()),
+        ]
+        for cp, typed, written in cases:
+            with self.subTest(cp=cp, typed=typed):
+                code, _, err = self.run_cli("brand", "t.exe", "--name", typed, "--link", "L", "--codepage", cp,
+                                            "--output", "o.exe")
+                self.assertEqual(code, 0, err)
+                slot = self.read("o.exe")[0x400 + 360:0x400 + 460]
+                self.assertEqual(slot, written + b"\0" * (100 - len(written)))
+                code, reports = self.inspect_json("--codepage", cp if cp != "bytes" else "65001", "o.exe")
+                self.assertEqual(reports[0]["slots"]["name"], {"text": typed, "hex": written.hex(), "bytes": len(written)})
+                # The reading rule gives the licensee as the branded program will show it.
+                self.assertEqual(reports[0]["identity"]["licensee"]["text"], typed)
+
+    def test_a_character_the_code_page_cannot_hold_is_refused(self):
+        self.write("t.exe", pe_with_block())
+        for cp, typed, char in (("1252", "Жук", "U+0416"), ("1252", "a－b", "U+FF0D"), ("1251", "Café", "U+00E9")):
+            with self.subTest(cp=cp, typed=typed):
+                code, _, err = self.run_cli("brand", "t.exe", "--name", "N", "--link", typed, "--codepage", cp)
+                self.assertEqual(code, 1)
+                self.assertIn("the web site link holds " + char, err)
+                self.assertIn("code page " + cp + " cannot hold", err)
+        self.assertEqual(self.read("t.exe"), pe_with_block())
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", "N", "--link", "L", "--codepage", "9999")[0], 2)
+
+    def test_plain_text_is_unambiguous_and_json_gives_the_bytes(self):
+        self.write("t.exe", pe_with_block())
+        # A control byte, a quote, a backslash, and the four characters \x01.
+        name = 'a\x01"\\\\x01'
+        self.assertEqual(self.run_cli("brand", "t.exe", "--name", name, "--link", "L")[0], 0)
+        code, out, _ = self.run_cli("inspect", "t.exe")
+        self.assertIn('licensee name   "a\\x01\\x22\\x5c\\x5cx01" (8 bytes)', out.decode())
+        self.assertIn('web site link   "L" (1 byte)', out.decode())
+        code, reports = self.inspect_json("t.exe")
+        self.assertEqual(reports[0]["slots"]["name"]["text"], name)
+        # A byte that code page 1252 does not define: escaped, U+FFFD in JSON, exact in hex.
+        if not UNDER_WINE:
+            self.assertEqual(self.run_cli("brand", "t.exe", "--name", b"x\x81", "--link", "L", "--codepage", "bytes")[0], 0)
+            code, out, _ = self.run_cli("inspect", "t.exe")
+            self.assertIn('licensee name   "x\\x81" (2 bytes)', out.decode())
+            code, reports = self.inspect_json("t.exe")
+            self.assertEqual(reports[0]["slots"]["name"], {"text": "x\ufffd", "hex": "7881", "bytes": 2})
+
+    def test_file_names_in_json_are_utf8_and_hex(self):
+        names = ["café.exe".encode()] + ([] if UNDER_WINE else [b"caf\xe9.exe"])
+        for name in names:
+            with self.subTest(name=name):
+                self.write(name, pe_with_block())
+                self.assertEqual(self.run_cli("brand", name, "--name", "N", "--link", "L")[0], 0)
+                code, reports = self.inspect_json(name)
+                self.assertEqual((code, reports[0]["state"]), (0, "branded"))
+                self.assertEqual(reports[0]["file"], name.decode("utf-8", "replace"))
+                self.assertEqual(reports[0]["file_hex"], name.hex())
+
+    def test_signatures_warn_and_tables_that_cannot_be_real_are_problems(self):
+        self.write("signed.exe", pe_with_block(signed=True))
+        os.mkdir("out")
+        self.write("list.csv", b"file,name,link\na.exe,A,L\n")
+        for args in (["brand", "signed.exe", "--name", "N", "--link", "L", "--output", "o.exe"],
+                     ["batch", "signed.exe", "--list", "list.csv", "--out-dir", "out"]):
+            with self.subTest(args[0]):
+                code, _, err = self.run_cli(*args)
+                self.assertEqual(code, 0, err)
+                self.assertIn("warning: signed.exe carries a signature", err)
+                self.assertIn("sign the branded copy", err)
+        self.write("plain.exe", pe_with_block())
+        self.assertNotIn("warning", self.run_cli("brand", "plain.exe", "--name", "N", "--link", "L")[2])
+        bad = bytearray(pe_with_block(signed=True))
+        struct.pack_into("<I", bad, len(bad) - 0x100, 0x4000)  # the entry's length runs past the table
+        self.write("bad.exe", bytes(bad))
+        code, reports = self.inspect_json("bad.exe")
+        self.assertFalse(reports[0]["pe"]["signed"])
+        self.assertIn("has a length of 16384, which does not fit", reports[0]["pe"]["problem"])
+        self.assertNotIn("warning", self.run_cli("brand", "bad.exe", "--name", "N", "--link", "L", "--output", "p.exe")[2])
+
+    def test_csv_and_argument_details(self):
+        self.write("master.exe", pe_with_block())
+        os.mkdir("out")
+        # A byte-order mark is skipped; a NUL in a field refuses its row, saying so.
+        self.write("bom.csv", b"\xef\xbb\xbffile,name,link\na.exe,A\0B,L\nb.exe,B,L\n")
+        code, _, err = self.run_cli("batch", "master.exe", "--list", "bom.csv", "--out-dir", "out")
+        self.assertEqual(code, 1, err)
+        self.assertIn('bom.csv: line 2: the "name" field holds a NUL byte', err)
+        self.assertEqual(os.listdir("out"), ["b.exe"])
+        self.assertIn("1 written, 1 refused or failed, from 2 rows", err)
+        # A list that is not UTF-8 is refused naming the line, unless the code page is bytes.
+        self.write("latin.csv", b"file,name,link\nc.exe,C,L\nd.exe,Caf\xe9,L\n")
+        code, _, err = self.run_cli("batch", "master.exe", "--list", "latin.csv", "--out-dir", "out")
+        self.assertEqual(code, 2)
+        self.assertIn("latin.csv: line 3: not valid UTF-8", err)
+        self.assertEqual(self.run_cli("batch", "master.exe", "--list", "latin.csv", "--out-dir", "out",
+                                      "--codepage", "bytes")[0], 0)
+        self.assertEqual(self.read("out/d.exe")[0x400 + 360:0x400 + 365], b"Caf\xe9\0")
+        # A missing out-dir is one error before any row.
+        code, _, err = self.run_cli("batch", "master.exe", "--list", "bom.csv", "--out-dir", "nowhere")
+        self.assertEqual(code, 2)
+        self.assertEqual(err.count("velmora-brand:"), 1, err)
+        self.assertIn("nowhere", err)
+        # An option given twice is bad usage.
+        code, _, err = self.run_cli("brand", "master.exe", "--name", "a", "--name", "b", "--link", "L")
+        self.assertEqual(code, 2)
+        self.assertIn("--name is given twice", err)
+        self.assertEqual(self.read("master.exe"), pe_with_block())
 
     # --- batch
 

@@ -38,7 +38,7 @@ TEST(BlockTest, FillWritesEachTextAtItsSlotAndNothingElse)
 
     const std::string cbid(59, 'C');
     const std::string link99(99, 'L');
-    const BrandTexts texts{cbid, "", link99, "Caf\xe9 \x80\xff", "http://x"};
+    const BrandTexts texts{"Caf\xe9 \x80\xff", "http://x", cbid, "", link99};
     ASSERT_TRUE(brand::FillDataArea(area.data(), texts));
 
     std::vector<uint8_t> want(1000, 0);
@@ -59,11 +59,11 @@ TEST(BlockTest, FillRefusesATextTooLongForItsSlotWithoutWriting)
     const std::string cbid60(60, 'c');
     const std::string long100(100, 'x');
     const BrandTexts cases[] = {
-        {cbid60, "", "", ok, ok},
-        {"", long100, "", ok, ok},
-        {"", "", long100, ok, ok},
-        {"", "", "", long100, ok},
-        {"", "", "", ok, long100},
+        {ok, ok, cbid60, "", ""},
+        {ok, ok, "", long100, ""},
+        {ok, ok, "", "", long100},
+        {long100, ok, "", "", ""},
+        {ok, long100, "", "", ""},
     };
     for (const BrandTexts& t : cases) {
         std::vector<uint8_t> area(1000, 0x55);
@@ -78,9 +78,9 @@ TEST(BlockTest, RebrandingWithShorterTextsLeavesNothingOfTheOld)
     uint8_t* area = image.data() + 560;
     brand::ClearDataArea(area);
     const std::string longName(99, 'N');
-    ASSERT_TRUE(brand::FillDataArea(area, {"ID", "m", "q", longName, "http://long.example/path"}));
+    ASSERT_TRUE(brand::FillDataArea(area, {longName, "http://long.example/path", "ID", "m", "q"}));
     brand::ClearDataArea(area);  // what loading does
-    ASSERT_TRUE(brand::FillDataArea(area, {"", "", "", "Al", "w"}));
+    ASSERT_TRUE(brand::FillDataArea(area, {"Al", "w", "", "", ""}));
     const std::string now(reinterpret_cast<char*>(area), 1000);
     EXPECT_EQ(now.find('N', 302), std::string::npos);
     EXPECT_EQ(now.find("long"), std::string::npos);
@@ -95,7 +95,7 @@ std::vector<uint8_t> Block(bool branded, std::string cbid = "", std::string mirr
     auto image = fixture::ImageWithBlock(1120, 0);
     if (branded) {
         brand::ClearDataArea(image.data() + 60);
-        EXPECT_TRUE(brand::FillDataArea(image.data() + 60, {cbid, mirrowen, quillburn, name, link}));
+        EXPECT_TRUE(brand::FillDataArea(image.data() + 60, {name, link, cbid, mirrowen, quillburn}));
     }
     return image;
 }

@@ -68,6 +68,7 @@ std::vector<uint8_t> Pe(bool pe32plus, uint32_t certOffset, uint32_t certSize, u
     put16(fh + 2, 1);  // one section
     put16(fh + 16, optSize);
     put16(opt, pe32plus ? 0x20B : 0x10B);
+    put32(opt + 60, 0x400);  // the headers' size
     const size_t dirs = opt + (pe32plus ? 112 : 96);
     put32(opt + (pe32plus ? 108 : 92), 16);
     put32(dirs + 8 * 4, certOffset);
@@ -83,6 +84,14 @@ cli::PeInfo Read(const std::vector<uint8_t>& f)
     return cli::ReadPeInfo(cli::MemorySource(f.data(), f.size()));
 }
 
+// Puts a certificate entry of the given length at offset at.
+std::vector<uint8_t> WithEntry(std::vector<uint8_t> f, size_t at, uint32_t length)
+{
+    for (int i = 0; i < 4; ++i)
+        f[at + size_t(i)] = uint8_t(length >> (8 * i));
+    return f;
+}
+
 TEST(PeInfoTest, SignatureAndOverlay)
 {
     for (bool plus : {false, true}) {
@@ -92,13 +101,44 @@ TEST(PeInfoTest, SignatureAndOverlay)
         EXPECT_FALSE(plain.hasCertificate);
         EXPECT_FALSE(plain.hasOverlay);
 
-        cli::PeInfo signedPe = Read(Pe(plus, 0x1000, 0x200, 0x1000, 0x1200));
+        // A sound table after the sections: the signature, and no overlay.
+        cli::PeInfo signedPe = Read(WithEntry(Pe(plus, 0x1000, 0x200, 0x1000, 0x1200), 0x1000, 0x200));
         EXPECT_TRUE(signedPe.hasCertificate);
         EXPECT_EQ(signedPe.certificateOffset, 0x1000u);
         EXPECT_EQ(signedPe.certificateSize, 0x200u);
-        EXPECT_TRUE(signedPe.hasOverlay);  // the certificate follows the sections
-        EXPECT_EQ(signedPe.overlayOffset, 0x1000u);
-        EXPECT_EQ(signedPe.overlaySize, 0x200u);
+        EXPECT_FALSE(signedPe.hasOverlay);
+        EXPECT_EQ(signedPe.problem, "");
+
+        // Overlay between the sections and the table is overlay still.
+        cli::PeInfo both = Read(WithEntry(Pe(plus, 0x1100, 0x100, 0x1000, 0x1200), 0x1100, 0x100));
+        EXPECT_TRUE(both.hasCertificate);
+        EXPECT_TRUE(both.hasOverlay);
+        EXPECT_EQ(both.overlayOffset, 0x1000u);
+        EXPECT_EQ(both.overlaySize, 0x100u);
+    }
+}
+
+TEST(PeInfoTest, ACertificateTableThatCannotBeRealIsAProblemNotASignature)
+{
+    struct Case { const char* name; std::vector<uint8_t> file; const char* says; };
+    const Case cases[] = {
+        {"offset past the end", Pe(false, 0x5000, 0x200, 0x1000, 0x1200), "past the end of the file"},
+        {"size that wraps", Pe(false, 0x1000, 0xFFFFFF00u, 0x1000, 0x1200), "past the end of the file"},
+        {"size 0", Pe(false, 0x1000, 0, 0x1000, 0x1200), "too short"},
+        {"within the headers", WithEntry(Pe(false, 0x200, 0x100, 0x1000, 0x1200), 0x200, 0x100), "within the headers"},
+        {"an entry longer than the table", WithEntry(Pe(false, 0x1000, 0x200, 0x1000, 0x1200), 0x1000, 0x208),
+         "the entry at offset 4096 has a length of 520"},
+        {"an entry shorter than its header", WithEntry(Pe(false, 0x1000, 0x200, 0x1000, 0x1200), 0x1000, 4),
+         "the entry at offset 4096 has a length of 4"},
+        {"a second entry cut short", WithEntry(Pe(false, 0x1000, 0x104, 0x1000, 0x1104), 0x1000, 0x100),
+         "the entry at offset 4352 is cut short"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const cli::PeInfo info = Read(c.file);
+        EXPECT_TRUE(info.isPe);
+        EXPECT_FALSE(info.hasCertificate);
+        EXPECT_NE(info.problem.find(c.says), std::string::npos) << info.problem;
     }
 }
 
@@ -116,10 +156,10 @@ TEST(PeInfoTest, TruncatedOrGarbageHeadersAreReportedNotRead)
     auto wild = good;
     wild[0x3C] = 0xFF, wild[0x3D] = 0xFF, wild[0x3E] = 0xFF, wild[0x3F] = 0xFF;  // e_lfanew far outside
     EXPECT_FALSE(Read(wild).isPe);
-    EXPECT_NE(Read(wild).problem, nullptr);
+    EXPECT_FALSE(Read(wild).problem.empty());
     auto sections = good;
     sections[0x84 + 2] = 0xFF, sections[0x84 + 3] = 0xFF;  // 65535 sections
-    EXPECT_NE(Read(sections).problem, nullptr);
+    EXPECT_FALSE(Read(sections).problem.empty());
     EXPECT_FALSE(Read(std::vector<uint8_t>(300, 0xAB)).isPe);
 }
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-using brand::DialogTexts;
+using brand::BrandTexts;
 
 std::string N(size_t n, char c = 'a')
 {
@@ -17,9 +17,9 @@ TEST(TextRulesTest, TableOfCases)
 {
     struct Case {
         const char* name;
-        DialogTexts typed;
+        BrandTexts typed;
         const char* message;     // null: accepted
-        DialogTexts normalised;  // when accepted
+        BrandTexts normalised;  // when accepted
     };
     const std::string www92 = "www." + N(88);
     const Case cases[] = {

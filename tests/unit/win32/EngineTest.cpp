@@ -236,7 +236,7 @@ TEST_F(EngineTest, SaveFaultsAreReportedAndChangeNothingButTheDataArea)
     LoadTarget();
     dlg.m_strWebName = "N";
     dlg.m_strWebLink = "L";
-    ASSERT_TRUE(brand::FillDataArea(dlg.m_pDataArea, {"", "", "", "N", "L"}));
+    ASSERT_TRUE(brand::FillDataArea(dlg.m_pDataArea, {"N", "L", "", "", ""}));
     const std::vector<unsigned char> branded(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize);
     struct Case { const char* name; fw::FileStep step; bool written; };
     const Case cases[] = {
