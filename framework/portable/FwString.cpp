@@ -29,11 +29,6 @@ int SumOfLengths(int a, int b)
     return a + b;
 }
 
-bool IsLeadingSpace(char ch)
-{
-    return ch == ' ' || (ch >= '\t' && ch <= '\r');
-}
-
 }  // namespace
 
 CString::CString() noexcept = default;
@@ -201,19 +196,6 @@ void CString::Format(LPCSTR pszFormat, ...)
     *this = static_cast<CString&&>(result);
 }
 
-CString& CString::TrimLeft()
-{
-    int i = 0;
-    while (i < m_nLength && IsLeadingSpace(m_pch[i]))
-        ++i;
-    if (i > 0) {
-        std::memmove(m_pch, m_pch + i, static_cast<size_t>(m_nLength - i));
-        m_nLength -= i;
-        m_pch[m_nLength] = '\0';
-    }
-    return *this;
-}
-
 CString& CString::MakeLower()
 {
     if (m_nLength > 0)
@@ -223,25 +205,11 @@ CString& CString::MakeLower()
 
 CString CString::Left(int nCount) const
 {
-    return Mid(0, nCount);
-}
-
-CString CString::Mid(int nFirst) const
-{
-    return Mid(nFirst, m_nLength);
-}
-
-CString CString::Mid(int nFirst, int nCount) const
-{
-    if (nFirst < 0)
-        nFirst = 0;
-    if (nFirst > m_nLength)
-        nFirst = m_nLength;
     if (nCount < 0)
         nCount = 0;
-    if (nCount > m_nLength - nFirst)
-        nCount = m_nLength - nFirst;
-    return CString(m_pch ? m_pch + nFirst : "", nCount);
+    if (nCount > m_nLength)
+        nCount = m_nLength;
+    return CString(m_pch ? m_pch : "", nCount);
 }
 
 LPSTR CString::GetBuffer(int nMinLength)

@@ -46,15 +46,11 @@ public:
 #endif
         ;
 
-    // Removes leading space, tab, line feed, vertical tab, form feed and
-    // carriage return (bytes 9 to 13 and 32); no other byte counts.
-    CString& TrimLeft();
     // Lower-cases in the system's ANSI code page (ASCII letters elsewhere).
     CString& MakeLower();
 
+    // The first nCount bytes, or all of them.
     CString Left(int nCount) const;
-    CString Mid(int nFirst) const;
-    CString Mid(int nFirst, int nCount) const;
 
     // Direct access for APIs that fill a buffer: room for nMinLength bytes and
     // a NUL. ReleaseBuffer(-1) takes the length up to the first NUL.

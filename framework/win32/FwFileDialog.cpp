@@ -8,9 +8,9 @@ namespace {
 constexpr size_t kFileBuffer = 32768;
 }
 
-CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
+CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
                          LPCSTR lpszFilter, CWnd* pParentWnd)
-    : m_ofn(), m_bOpenFileDialog(bOpenFileDialog), m_strDefExt(lpszDefExt), m_file(kFileBuffer, '\0'),
+    : m_ofn(), m_strDefExt(lpszDefExt), m_file(kFileBuffer, '\0'),
       m_pParentWnd(pParentWnd)
 {
     if (lpszFileName != nullptr)
@@ -29,14 +29,6 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFil
     m_ofn.nMaxFile = static_cast<DWORD>(kFileBuffer);
     m_ofn.lpstrFilter = lpszFilter ? m_strFilter.GetString() : nullptr;
     m_ofn.lpstrDefExt = lpszDefExt ? m_strDefExt.GetString() : nullptr;
-}
-
-INT_PTR CFileDialog::DoModal()
-{
-    m_ofn.hwndOwner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
-    m_ofn.hInstance = nullptr;
-    BOOL ok = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
-    return ok ? IDOK : IDCANCEL;
 }
 
 CString CFileDialog::GetPathName() const

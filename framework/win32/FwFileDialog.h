@@ -1,4 +1,5 @@
-// CFileDialog: the system's Open (or Save As) chooser over GetOpenFileNameA.
+// CFileDialog: the system's Open chooser over GetOpenFileNameA. The program
+// chooses files to open only, so the chooser is always in Open mode.
 #pragma once
 
 #include "FwString.h"
@@ -28,7 +29,6 @@ public:
     OPENFILENAMEA m_ofn;
 
 private:
-    BOOL m_bOpenFileDialog;
     CString m_strDefExt;
     CString m_strFilter;       // the filter with its bars turned into NULs
     std::vector<char> m_file;  // receives the chosen path

@@ -19,12 +19,6 @@ public:
             m_hKey = nullptr;
         }
     }
-    HKEY Detach() noexcept
-    {
-        HKEY h = m_hKey;
-        m_hKey = nullptr;
-        return h;
-    }
     HKEY* operator&() noexcept { return &m_hKey; }
     operator HKEY() const noexcept { return m_hKey; }
 

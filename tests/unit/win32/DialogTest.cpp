@@ -1,5 +1,5 @@
 // The brander dialog's window in process: its message map answers the drag
-// query with the icon it set, and painting while minimised goes through it.
+// query with the icon it set.
 #include "BranderDlg.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@ class CProbeDlg : public CBranderDlg
 public:
     HICON m_hDragIcon = nullptr;
     HICON m_hBigIcon = nullptr;
-    LRESULT m_paintResult = -1;
 
 protected:
     BOOL OnInitDialog() override

@@ -3,6 +3,7 @@
 #include "BranderDlg.h"
 
 #include "BlockFixture.h"
+#include "ChooserDouble.h"
 #include "DataArea.h"
 #include "FileHookDouble.h"
 #include "FwApp.h"
@@ -25,7 +26,7 @@ using testfiles::WriteBytes;
 class CEngineTestApp : public CWinApp
 {
 public:
-    CEngineTestApp() : CWinApp("Velmora Software Brander") {}
+    CEngineTestApp() : CWinApp("Velmora Software Brander") { SetRegistryKey("Velmora Engine Test"); }
 };
 CEngineTestApp theApp;
 CResellerIdentity theResellerIdentity;
@@ -49,22 +50,15 @@ protected:
         dlg.m_pImage = nullptr;
     }
 
-    // Writes a brandable file and loads it as SelectAndLoadTarget does after the chooser.
+    // Writes a brandable file and loads it through the chooser.
     void LoadTarget(size_t size = 9000, size_t blockAt = 4000)
     {
         target = dir.File("target.exe");
         original = Bytes(fixture::ImageWithBlock(size, blockAt));
         WriteBytes(target, original);
-        dlg.m_strTargetPath = target.c_str();
-        uint32_t n = 0;
-        BYTE* p = dlg.ReadWholeFile(dlg.m_strTargetPath, n);
-        ASSERT_NE(p, nullptr);
-        const brand::LocateResult r = brand::LocateBlock(p, n, brand::OwnBlock());
-        ASSERT_TRUE(r.Located());
-        dlg.m_pImage = p;
-        dlg.m_nImageSize = n;
-        dlg.m_pDataArea = p + r.BlockOffset() + 60;
-        std::memset(dlg.m_pDataArea, 0, 1000);
+        testchooser::WillChoose(target);
+        ASSERT_TRUE(dlg.SelectAndLoadTarget());
+        ASSERT_EQ(dlg.m_pDataArea, dlg.m_pImage + blockAt + 60);
     }
 
     void ExpectOneMessage(const std::string& text, unsigned type)
@@ -111,6 +105,69 @@ TEST_F(EngineTest, FolderOfPathIsTheLowerCasedFolder)
     }
     if (GetACP() == 1252) {
         EXPECT_EQ(dlg.FolderOfPath("D:\\\xC9T\xC9\\a.exe"), CString("d:\\\xE9t\xE9"));
+    }
+}
+
+std::string InitDir()
+{
+    return AfxGetApp()->GetProfileString("Brander", "InitDir", "<none>").GetString();
+}
+
+TEST_F(EngineTest, SelectAndLoadTargetPreparesTheChooserAndLoadsOnlyACompatibleFile)
+{
+    AfxGetApp()->WriteProfileString("Brander", "InitDir", "c:\\earlier");
+    const std::string good = dir.File("Good.exe"), plain = dir.File("plain.exe");
+    WriteBytes(good, Bytes(fixture::ImageWithBlock(5000, 700)));
+    WriteBytes(plain, Bytes(fixture::Filler(5000)));
+    const std::string folder = CBranderDlg().FolderOfPath(good.c_str()).GetString();
+    enum Then { kCancel, kChoose };
+    struct Case { const char* name; Then then; std::string path; BOOL loaded; const char* message; std::string initDir; };
+    const Case cases[] = {
+        {"cancelled: no message, the folder as it was", kCancel, "", FALSE, nullptr, "c:\\earlier"},
+        {"a missing file", kChoose, dir.File("missing.exe"), FALSE, "Unable to read file: ", folder},
+        {"a file without a block", kChoose, plain, FALSE, "The .exe file is not compatible with this brander", folder},
+        {"a compatible file", kChoose, good, TRUE, nullptr, folder},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testmsgbox::Calls().clear();
+        testchooser::Calls().clear();
+        const std::string before = InitDir();
+        c.then == kCancel ? testchooser::WillCancel() : testchooser::WillChoose(c.path);
+        CBranderDlg d;
+        EXPECT_EQ(d.SelectAndLoadTarget(), c.loaded);
+        ASSERT_EQ(testchooser::Calls().size(), 1u);
+        const testchooser::Seen& seen = testchooser::Calls()[0];
+        EXPECT_EQ(seen.title, "Select software to be branded");
+        EXPECT_EQ(seen.filter, "Executable Files (*.exe)|*.exe||");
+        EXPECT_EQ(seen.flags & (OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                                OFN_ALLOWMULTISELECT),
+                  static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
+        EXPECT_FALSE(seen.hasDefExt);
+        EXPECT_FALSE(seen.hasOwner);
+        EXPECT_EQ(InitDir(), c.initDir);
+        if (c.message == nullptr) {
+            EXPECT_TRUE(testmsgbox::Calls().empty());
+        } else {
+            ASSERT_EQ(testmsgbox::Calls().size(), 1u);
+            EXPECT_EQ(testmsgbox::Calls()[0].text.rfind(c.message, 0), 0u) << testmsgbox::Calls()[0].text;
+            EXPECT_EQ(testmsgbox::Calls()[0].type, kStop);
+        }
+        if (c.loaded) {
+            EXPECT_EQ(d.m_strTargetPath, CString(c.path.c_str()));
+            EXPECT_EQ(d.m_nImageSize, 5000u);
+            EXPECT_EQ(d.m_pDataArea, d.m_pImage + 760);
+            EXPECT_EQ(std::vector<unsigned char>(d.m_pDataArea, d.m_pDataArea + 1000), std::vector<unsigned char>(1000, 0));
+            EXPECT_EQ(ReadBytes(good), Bytes(fixture::ImageWithBlock(5000, 700)));  // nothing written
+            std::free(d.m_pImage);
+            d.m_pImage = nullptr;
+        } else {
+            EXPECT_EQ(d.m_pImage, nullptr);
+            EXPECT_EQ(d.m_nImageSize, 0u);
+            EXPECT_EQ(d.m_pDataArea, nullptr);
+        }
+        // The chooser starts in the folder remembered before.
+        EXPECT_EQ(seen.initialDir, before);
     }
 }
 
