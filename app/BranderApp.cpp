@@ -10,14 +10,14 @@
 CBranderApp theApp;
 CResellerIdentity theResellerIdentity;
 
-CBranderApp::CBranderApp() : CWinApp(brander::kAppName)
+CBranderApp::CBranderApp() : CWinApp(brand::kAppName)
 {
 }
 
 BOOL CBranderApp::InitInstance()
 {
     Enable3dControls();
-    SetRegistryKey(brander::kRegistryKey);
+    SetRegistryKey(brand::kRegistryKey);
 
     CBranderDlg dlg;
     m_pMainWnd = &dlg;

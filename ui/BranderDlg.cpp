@@ -61,11 +61,11 @@ BOOL CBranderDlg::OnInitDialog()
     SetIcon(m_hIcon, FALSE);
 
     CWinApp* pApp = AfxGetApp();
-    m_strWebName = pApp->GetProfileString(brander::kSection, brander::kWebName, "");
-    m_strWebLink = pApp->GetProfileString(brander::kSection, brander::kWebLink, "");
-    m_strCBID    = pApp->GetProfileString(brander::kSection, brander::kCBID, "");
-    m_strMRWLink = pApp->GetProfileString(brander::kSection, brander::kMRWLink, "");
-    m_strQLBLink = pApp->GetProfileString(brander::kSection, brander::kQLBLink, "");
+    m_strWebName = pApp->GetProfileString(brand::kSection, brand::kWebName, "");
+    m_strWebLink = pApp->GetProfileString(brand::kSection, brand::kWebLink, "");
+    m_strCBID    = pApp->GetProfileString(brand::kSection, brand::kCBID, "");
+    m_strMRWLink = pApp->GetProfileString(brand::kSection, brand::kMRWLink, "");
+    m_strQLBLink = pApp->GetProfileString(brand::kSection, brand::kQLBLink, "");
     UpdateData(FALSE);
 
     // The chooser comes up before the dialog has ever been visible; without
@@ -106,11 +106,11 @@ void CBranderDlg::OnOK()
     // the user typed, whether or not the save succeeded.
     CDialog::OnOK();
     CWinApp* pApp = AfxGetApp();
-    pApp->WriteProfileString(brander::kSection, brander::kWebName, m_strWebName);
-    pApp->WriteProfileString(brander::kSection, brander::kWebLink, m_strWebLink);
-    pApp->WriteProfileString(brander::kSection, brander::kCBID, m_strCBID);
-    pApp->WriteProfileString(brander::kSection, brander::kMRWLink, m_strMRWLink);
-    pApp->WriteProfileString(brander::kSection, brander::kQLBLink, m_strQLBLink);
+    pApp->WriteProfileString(brand::kSection, brand::kWebName, m_strWebName);
+    pApp->WriteProfileString(brand::kSection, brand::kWebLink, m_strWebLink);
+    pApp->WriteProfileString(brand::kSection, brand::kCBID, m_strCBID);
+    pApp->WriteProfileString(brand::kSection, brand::kMRWLink, m_strMRWLink);
+    pApp->WriteProfileString(brand::kSection, brand::kQLBLink, m_strQLBLink);
 }
 
 void CBranderDlg::OnPaint()

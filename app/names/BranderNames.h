@@ -2,7 +2,7 @@
 // registry key, and the section and values of its settings store.
 #pragma once
 
-namespace brander {
+namespace brand {
 
 inline constexpr const char* kAppName = "Velmora Software Brander";
 inline constexpr const char* kRegistryKey = "Velmora Software";
@@ -15,4 +15,4 @@ inline constexpr const char* kMRWLink = "MRWLink";
 inline constexpr const char* kQLBLink = "QLBLink";
 inline constexpr const char* kInitDir = "InitDir";
 
-}  // namespace brander
+}  // namespace brand

@@ -22,14 +22,14 @@ BOOL CBranderDlg::SelectAndLoadTarget()
 {
     CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "Executable Files (*.exe)|*.exe||");
     // Stays alive until the chooser has closed.
-    const CString strInitDir = AfxGetApp()->GetProfileString(brander::kSection, brander::kInitDir, "");
+    const CString strInitDir = AfxGetApp()->GetProfileString(brand::kSection, brand::kInitDir, "");
     dlg.m_ofn.lpstrInitialDir = strInitDir.IsEmpty() ? nullptr : strInitDir.GetString();
     dlg.m_ofn.lpstrTitle = "Select software to be branded";
     if (dlg.DoModal() != IDOK)
         return FALSE;
 
     m_strTargetPath = dlg.GetPathName();
-    AfxGetApp()->WriteProfileString(brander::kSection, brander::kInitDir, FolderOfPath(m_strTargetPath));
+    AfxGetApp()->WriteProfileString(brand::kSection, brand::kInitDir, FolderOfPath(m_strTargetPath));
 
     uint32_t nSize = 0;
     BYTE* pImage = ReadWholeFile(m_strTargetPath, nSize);
