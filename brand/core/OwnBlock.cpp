@@ -14,12 +14,15 @@
 // Writable, with external linkage, and read only through g_pOwnBlock at run
 // time, so that the bytes stand in the file exactly as written here. One more
 // byte holds the initialiser's terminating NUL and is not part of the block.
+// The pointer is volatile: every read of it happens at run time, so the
+// compiler, link-time optimisation included, can neither fold the block's
+// bytes nor drop the array.
 extern uint8_t g_abOwnBlock[brand::kBlockLength + 1];
 uint8_t g_abOwnBlock[brand::kBlockLength + 1] =
     VB_MARKER VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_CELL VB_MARKER;
 
-extern uint8_t* g_pOwnBlock;
-uint8_t* g_pOwnBlock = g_abOwnBlock;
+extern uint8_t* volatile g_pOwnBlock;
+uint8_t* volatile g_pOwnBlock = g_abOwnBlock;
 
 static_assert(sizeof(VB_MARKER) - 1 == brand::kMarkerLength);
 static_assert(sizeof(VB_CELL) - 1 == brand::kTemplateCellLength);
@@ -28,10 +31,7 @@ namespace brand {
 
 const uint8_t* OwnBlock()
 {
-    uint8_t* p = g_pOwnBlock;
-    // The compiler must not see through the pointer and fold the block's bytes.
-    __asm__ volatile("" : "+r"(p));
-    return p;
+    return g_pOwnBlock;
 }
 
 }  // namespace brand
