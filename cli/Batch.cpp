@@ -250,24 +250,18 @@ int RunBatch(const std::vector<std::string>& args)
             refuse("\"" + PrintableName(name) + "\" is named by an earlier row");
             continue;
         }
-        brand::BrandTexts typed, texts;
+        brand::BrandTexts typed;
         typed.webName = field("name");
         typed.webLink = field("link");
         typed.cbid = field("cbid");
         typed.mirrowenLink = field("mirrowen");
         typed.quillburnLink = field("quillburn");
+        Job job{rec.line, name, {}};
         std::string why;
-        if (!ConvertTexts(typed, cp, texts, why)) {
+        if (!AreaOfTexts(typed, cp, job.area.data(), why)) {
             refuse(why);
             continue;
         }
-        const brand::TextCheck check = brand::CheckAndNormalise(texts);
-        if (!check.ok) {
-            refuse(check.message);
-            continue;
-        }
-        Job job{rec.line, name, {}};
-        brand::FillDataArea(job.area.data(), check.texts);
         work.push_back(std::move(job));
     }
 

@@ -105,19 +105,15 @@ int RunBrand(const std::vector<std::string>& args)
     if (!CodePageOption(a, cp, error))
         return UsageError(error, kHelp);
 
-    brand::BrandTexts typed, texts;
+    brand::BrandTexts typed;
     typed.webName = a.Get("--name");
     typed.webLink = a.Get("--link");
     typed.cbid = a.Get("--cbid");
     typed.mirrowenLink = a.Get("--mirrowen");
     typed.quillburnLink = a.Get("--quillburn");
-    if (!ConvertTexts(typed, cp, texts, error)) {
+    std::array<uint8_t, brand::kDataAreaLength> area{};
+    if (!AreaOfTexts(typed, cp, area.data(), error)) {
         Complain(error);
-        return kRefused;
-    }
-    const brand::TextCheck check = brand::CheckAndNormalise(texts);
-    if (!check.ok) {
-        Complain(check.message);
         return kRefused;
     }
 
@@ -140,8 +136,6 @@ int RunBrand(const std::vector<std::string>& args)
         if (pe.hasCertificate)
             Warn(SignatureWarning(path, pe));
 
-        std::array<uint8_t, brand::kDataAreaLength> area{};
-        brand::FillDataArea(area.data(), check.texts);
         const brand::BlockOnDisk where{inStatus.m_size, found.BlockOffset()};
         if (!a.Has("--output"))
             return BrandInPlace(path, in, where, area.data());

@@ -25,6 +25,10 @@ inline constexpr const char* kVersion = "1.0.0.1";
 int RunInspect(const std::vector<std::string>& args);
 int RunBrand(const std::vector<std::string>& args);
 int RunBatch(const std::vector<std::string>& args);
+#ifndef _WIN32
+int RunServe(const std::vector<std::string>& args);
+int RunLink(const std::vector<std::string>& args);
+#endif
 
 // Prints "velmora-brand: what" on standard error.
 void Complain(const std::string& what);
@@ -68,6 +72,10 @@ bool CodePageOption(const ParsedArgs& a, CodePage& cp, std::string& error);
 // The five texts as typed, in UTF-8, converted into the code page; false,
 // with which text and why, when one cannot be.
 bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::BrandTexts& out, std::string& why);
+
+// A row's or a command line's five texts as the data area that brands them:
+// through the code page and the text rules. False, with why, when refused.
+bool AreaOfTexts(const brand::BrandTexts& typed, const CodePage& cp, uint8_t* pArea, std::string& why);
 
 // A name safe to create in a folder, on Windows as on POSIX: empty when it is,
 // otherwise why not.

@@ -2,7 +2,9 @@
 // file, and the branded copy.
 #include "Commands.h"
 
+#include "DataArea.h"
 #include "FwException.h"
+#include "TextRules.h"
 
 #include <cstdio>
 
@@ -184,6 +186,20 @@ bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::Bra
         }
     }
     return true;
+}
+
+bool AreaOfTexts(const brand::BrandTexts& typed, const CodePage& cp, uint8_t* pArea, std::string& why)
+{
+    brand::BrandTexts texts;
+    if (!ConvertTexts(typed, cp, texts, why))
+        return false;
+    const brand::TextCheck check = brand::CheckAndNormalise(texts);
+    if (!check.ok) {
+        why = check.message;
+        return false;
+    }
+    brand::ClearDataArea(pArea);
+    return brand::FillDataArea(pArea, check.texts);
 }
 
 bool StderrIsTerminal()

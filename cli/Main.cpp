@@ -19,6 +19,12 @@ constexpr const char* kUsageText =
     "                             brand one file\n"
     "  batch MASTER --list FILE.csv --out-dir DIR [--jobs N] [--codepage N|bytes]\n"
     "                             one branded copy per row\n"
+#ifndef _WIN32
+    "  serve --product NAME=MASTER --affiliates TABLE --listen HOST:PORT [--link-key FILE]\n"
+    "                             a branded copy per download, over HTTP\n"
+    "  link --id ID --product NAME --base URL [--link-key FILE]\n"
+    "                             an affiliate's download link\n"
+#endif
     "\n"
     "velmora-brand COMMAND --help tells more; --version the version.\n";
 
@@ -39,6 +45,12 @@ int main(int argc, char** argv)
         return cli::RunBrand(args);
     if (command == "batch")
         return cli::RunBatch(args);
+#ifndef _WIN32
+    if (command == "serve")
+        return cli::RunServe(args);
+    if (command == "link")
+        return cli::RunLink(args);
+#endif
     if (command == "--version") {
         std::printf("%s %s\n", cli::kProgram, cli::kVersion);
         return cli::kOk;

@@ -21,6 +21,7 @@ struct CFileStatus
     uint64_t m_nVolume = 0;
     uint64_t m_nFileId = 0;
     uint32_t m_nLinks = 1;
+    int64_t m_nModifiedNs = 0;  // when its bytes last changed, in nanoseconds since 1970
     // POSIX only: permission bits, owner and group.
     uint32_t m_nMode = 0;
     uint32_t m_nOwner = 0;
@@ -67,6 +68,8 @@ public:
     // Standard output, attached: it is not closed with this object.
     void AttachStandardOutput();
 
+    // Moves the file position to the end, for appending.
+    void SeekToEnd();
     // Sequential: reads until nCount bytes or the end of the file; returns the
     // bytes read. Writes all nCount bytes; a short write throws diskFull.
     UINT Read(void* pBuf, UINT nCount);
@@ -120,6 +123,9 @@ public:
     static unsigned long ProcessId();
 
     BOOL IsOpen() const noexcept { return m_hFile != hFileNull; }
+    // The platform's handle, for calls this class does not wrap: sending a
+    // file to a socket.
+    intptr_t GetOsHandle() const noexcept { return m_hFile; }
     // The name that errors of this file carry from now on.
     void SetFilePath(LPCSTR pszName) { m_strFileName = pszName; }
 

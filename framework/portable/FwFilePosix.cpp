@@ -80,6 +80,7 @@ void FillStatus(const struct stat& st, CFileStatus& r)
     r.m_nVolume = static_cast<uint64_t>(st.st_dev);
     r.m_nFileId = static_cast<uint64_t>(st.st_ino);
     r.m_nLinks = static_cast<uint32_t>(st.st_nlink);
+    r.m_nModifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     r.m_nMode = static_cast<uint32_t>(st.st_mode & 07777);
     r.m_nOwner = static_cast<uint32_t>(st.st_uid);
     r.m_nGroup = static_cast<uint32_t>(st.st_gid);
@@ -269,6 +270,12 @@ void CFile::CopyTo(CFile& dest, uint64_t nOffset, uint64_t nCount)
         nOffset += static_cast<uint64_t>(n);
         nCount -= static_cast<uint64_t>(n);
     }
+}
+
+void CFile::SeekToEnd()
+{
+    if (::lseek(Fd(m_hFile), 0, SEEK_END) < 0)
+        ThrowLastError();
 }
 
 uint64_t CFile::GetLength() const

@@ -96,6 +96,10 @@ void FillStatus(HANDLE h, CFileStatus& r, BOOL& ok)
     r.m_nVolume = info.dwVolumeSerialNumber;
     r.m_nFileId = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     r.m_nLinks = info.nNumberOfLinks;
+    // FILETIME counts 100 ns from 1601.
+    const uint64_t ticks = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime;
+    r.m_nModifiedNs = (static_cast<int64_t>(ticks) - 116444736000000000LL) * 100;
     ok = TRUE;
 }
 
@@ -311,6 +315,13 @@ void CFile::CopyTo(CFile& dest, uint64_t nOffset, uint64_t nCount)
         nOffset += got;
         nCount -= got;
     }
+}
+
+void CFile::SeekToEnd()
+{
+    LARGE_INTEGER zero = {};
+    if (!SetFilePointerEx(AsHandle(m_hFile), zero, nullptr, FILE_END))
+        ThrowLastError();
 }
 
 uint64_t CFile::GetLength() const
