@@ -19,8 +19,7 @@ constexpr DWORD kDefaultTimeoutMs = 20000;
 constexpr DWORD kPollMs = 20;
 
 // Polls cond every pollMs until it holds or timeoutMs has passed; returns the last result.
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kDefaultTimeoutMs,
-               DWORD pollMs = kPollMs);
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kDefaultTimeoutMs, DWORD pollMs = kPollMs);
 
 // "/work/x/y.exe" -> "Z:\work\x\y.exe". A path that is already a DOS path only has its
 // forward slashes turned into backslashes.
@@ -35,7 +34,8 @@ std::string BuildCommandLine(const std::string& program, const std::vector<std::
 // ---------------------------------------------------------------------------------------
 // Child process
 
-class Process {
+class Process
+{
 public:
     Process() = default;
     ~Process();  // terminates the child if it still runs
@@ -46,8 +46,7 @@ public:
 
     // Starts exePath (Unix or DOS path) with args. On failure returns false and, when
     // error is given, describes why.
-    bool Start(const std::string& exePath, const std::vector<std::string>& args = {},
-               std::string* error = nullptr);
+    bool Start(const std::string& exePath, const std::vector<std::string>& args = {}, std::string* error = nullptr);
 
     bool IsStarted() const { return m_hProcess != nullptr; }
     bool IsRunning() const;
@@ -76,10 +75,9 @@ private:
 // Top-level window of process pid whose class and caption match exactly. A null
 // className or caption matches any. With mustBeVisible, hidden windows are skipped
 // (a dialog becomes visible only after it has initialised).
-HWND FindTopWindow(DWORD pid, const char* className, const char* caption,
-                   bool mustBeVisible = true);
-HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption,
-                      DWORD timeoutMs = kDefaultTimeoutMs, bool mustBeVisible = true);
+HWND FindTopWindow(DWORD pid, const char* className, const char* caption, bool mustBeVisible = true);
+HWND WaitForTopWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs = kDefaultTimeoutMs,
+                      bool mustBeVisible = true);
 
 // All top-level windows of process pid (visible or not).
 std::vector<HWND> TopWindowsOf(DWORD pid);
@@ -117,8 +115,7 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr int kWineMessageBoxIconId = 0x440;
 constexpr int kWindowsMessageBoxIconId = 0x14;
 
-HWND WaitForMessageBox(DWORD pid, const std::string& caption,
-                       DWORD timeoutMs = kDefaultTimeoutMs);
+HWND WaitForMessageBox(DWORD pid, const std::string& caption, DWORD timeoutMs = kDefaultTimeoutMs);
 std::optional<std::string> MessageBoxText(HWND box);
 // Finds the button labelled "OK", clicks it and waits until the box is gone.
 bool PressMessageBoxOk(HWND box, DWORD timeoutMs = kDefaultTimeoutMs);
@@ -136,18 +133,17 @@ IconColour MessageBoxIconColour(HWND box, DWORD timeoutMs = 2000);
 constexpr const char* kOpenDialogCaption = "Select software to be branded";
 constexpr int kOpenDialogFileNameId = 0x47c;  // cmb13, a ComboBoxEx32 with an edit inside
 
-HWND WaitForOpenDialog(DWORD pid, DWORD timeoutMs = kDefaultTimeoutMs,
-                       const char* caption = kOpenDialogCaption);
+HWND WaitForOpenDialog(DWORD pid, DWORD timeoutMs = kDefaultTimeoutMs, const char* caption = kOpenDialogCaption);
 // Types the path (Unix paths are converted) and presses Open; waits until the dialog
 // is gone.
-bool ChooseFileInOpenDialog(HWND dialog, const std::string& path,
-                            DWORD timeoutMs = kDefaultTimeoutMs);
+bool ChooseFileInOpenDialog(HWND dialog, const std::string& path, DWORD timeoutMs = kDefaultTimeoutMs);
 bool CancelOpenDialog(HWND dialog, DWORD timeoutMs = kDefaultTimeoutMs);
 
 // ---------------------------------------------------------------------------------------
 // Pixels and screenshots
 
-struct Image {
+struct Image
+{
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> bgr;  // top-down rows, 3 bytes per pixel, no padding
@@ -157,9 +153,9 @@ struct Image {
     std::uint8_t Red(int x, int y) const { return bgr[Index(x, y) + 2]; }
 
 private:
-    std::size_t Index(int x, int y) const {
-        return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(x)) * 3u;
+    std::size_t Index(int x, int y) const
+    {
+        return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3u;
     }
 };
 
@@ -184,10 +180,10 @@ std::optional<std::string> SaveScreenshot(const std::string& fileName);
 // The brander's settings in HKEY_CURRENT_USER
 
 constexpr const char* kCompanyKey = "Software\\Velmora Software";
-constexpr const char* kSettingsKey =
-    "Software\\Velmora Software\\Velmora Software Brander\\Brander";
+constexpr const char* kSettingsKey = "Software\\Velmora Software\\Velmora Software Brander\\Brander";
 
-struct RegValue {
+struct RegValue
+{
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
     bool operator==(const RegValue& o) const { return type == o.type && data == o.data; }
@@ -197,13 +193,15 @@ struct RegValue {
 // Deletes HKCU\<subKey> with everything under it. True also when it did not exist.
 bool DeleteKeyTree(const char* subKey = kCompanyKey);
 // The reset every scenario starts with.
-inline bool ResetSettings() { return DeleteKeyTree(kCompanyKey); }
+inline bool ResetSettings()
+{
+    return DeleteKeyTree(kCompanyKey);
+}
 
 bool KeyExists(const char* subKey = kSettingsKey);
 
 // Writes a REG_SZ value: text bytes plus one zero byte. Creates the key path if needed.
-bool SetStringValue(const std::string& name, const std::string& text,
-                    const char* subKey = kSettingsKey);
+bool SetStringValue(const std::string& name, const std::string& text, const char* subKey = kSettingsKey);
 // Writes any type with exactly these bytes.
 bool SetRawValue(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data,
                  const char* subKey = kSettingsKey);

@@ -21,22 +21,26 @@ std::string g_fixture;
 constexpr const char* kScratchKey = "Software\\Velmora Software\\E2E Driver Check";
 constexpr const char* kScratchChild = "Software\\Velmora Software\\E2E Driver Check\\Child\\Leaf";
 
-class FixtureTest : public ::testing::Test {
+class FixtureTest : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_FALSE(g_fixture.empty()) << "no fixture exe given"; }
 
-    void StartFixture(const std::vector<std::string>& args) {
+    void StartFixture(const std::vector<std::string>& args)
+    {
         std::string error;
         ASSERT_TRUE(m_app.Start(g_fixture, args, &error)) << error;
     }
 
-    DWORD ExitCodeAfterExit() {
+    DWORD ExitCodeAfterExit()
+    {
         DWORD code = 0xFFFFFFFF;
         EXPECT_TRUE(m_app.WaitForExit(kDefaultTimeoutMs, &code)) << "fixture did not end";
         return code;
     }
 
-    HWND StartDialog(const std::string& outFile, const std::string& initialText) {
+    HWND StartDialog(const std::string& outFile, const std::string& initialText)
+    {
         StartFixture({"dialog", outFile, initialText});
         return WaitForTopWindow(m_app.Pid(), "#32770", "Driver Fixture");
     }
@@ -46,8 +50,13 @@ protected:
 
 // ---------------------------------------------------------------------------------------
 
-TEST(DriverPaths, UnixPathsBecomeDriveZPaths) {
-    struct Case { const char* in; const char* out; };
+TEST(DriverPaths, UnixPathsBecomeDriveZPaths)
+{
+    struct Case
+    {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"/work/x/y.exe", "Z:\\work\\x\\y.exe"},
         {"/tmp/with space/a.exe", "Z:\\tmp\\with space\\a.exe"},
@@ -63,8 +72,13 @@ TEST(DriverPaths, UnixPathsBecomeDriveZPaths) {
     }
 }
 
-TEST(DriverPaths, QuotingFollowsTheRuntimeRules) {
-    struct Case { const char* in; const char* out; };
+TEST(DriverPaths, QuotingFollowsTheRuntimeRules)
+{
+    struct Case
+    {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"plain", "plain"},
         {"", "\"\""},
@@ -80,10 +94,11 @@ TEST(DriverPaths, QuotingFollowsTheRuntimeRules) {
     }
 }
 
-TEST_F(FixtureTest, ArgumentsArriveUnchanged) {
+TEST_F(FixtureTest, ArgumentsArriveUnchanged)
+{
     const std::string out = ScratchFile("args.bin");
-    const std::vector<std::string> args = {"/x", "--foo", "C:\\nothing.exe", "", "two words",
-                                           "quote\"inside", "trailing\\", "Caf\xe9"};
+    const std::vector<std::string> args = {"/x", "--foo", "C:\\nothing.exe", "", "two words", "quote\"inside",
+                                           "trailing\\", "Caf\xe9"};
     std::vector<std::string> all = {"args", out};
     all.insert(all.end(), args.begin(), args.end());
     StartFixture(all);
@@ -95,7 +110,8 @@ TEST_F(FixtureTest, ArgumentsArriveUnchanged) {
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(FixtureTest, ExitCodeIsPassedThrough) {
+TEST_F(FixtureTest, ExitCodeIsPassedThrough)
+{
     for (const char* code : {"0", "1", "77"}) {
         SCOPED_TRACE(code);
         StartFixture({"exit", code});
@@ -106,7 +122,8 @@ TEST_F(FixtureTest, ExitCodeIsPassedThrough) {
     }
 }
 
-TEST_F(FixtureTest, WaitTimesOutWhileRunningAndTerminateEndsIt) {
+TEST_F(FixtureTest, WaitTimesOutWhileRunningAndTerminateEndsIt)
+{
     StartFixture({"idle"});
     DWORD code = 0;
     EXPECT_FALSE(m_app.WaitForExit(50, &code));
@@ -117,7 +134,8 @@ TEST_F(FixtureTest, WaitTimesOutWhileRunningAndTerminateEndsIt) {
     EXPECT_TRUE(m_app.ExitCode().has_value());
 }
 
-TEST(DriverProcess, DestructionEndsARunningChild) {
+TEST(DriverProcess, DestructionEndsARunningChild)
+{
     ASSERT_FALSE(g_fixture.empty());
     HANDLE watch = nullptr;
     {
@@ -132,7 +150,8 @@ TEST(DriverProcess, DestructionEndsARunningChild) {
     CloseHandle(watch);
 }
 
-TEST(DriverProcess, StartingAMissingProgramFailsWithAReason) {
+TEST(DriverProcess, StartingAMissingProgramFailsWithAReason)
+{
     Process app;
     std::string error;
     EXPECT_FALSE(app.Start("/nonexistent/velmora/none.exe", {}, &error));
@@ -143,7 +162,8 @@ TEST(DriverProcess, StartingAMissingProgramFailsWithAReason) {
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(FixtureTest, DialogIsFoundOnlyForItsOwnProcessAndExactCaption) {
+TEST_F(FixtureTest, DialogIsFoundOnlyForItsOwnProcessAndExactCaption)
+{
     HWND dlg = StartDialog(ScratchFile("unused.bin"), "");
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(ClassNameOf(dlg), "#32770");
@@ -156,7 +176,8 @@ TEST_F(FixtureTest, DialogIsFoundOnlyForItsOwnProcessAndExactCaption) {
     EXPECT_EQ(WaitForTopWindow(m_app.Pid(), "#32770", "No Such Caption", 100), nullptr);
 }
 
-TEST_F(FixtureTest, TextsAreSetAndReadBackAndReachTheProgram) {
+TEST_F(FixtureTest, TextsAreSetAndReadBackAndReachTheProgram)
+{
     const std::string out = ScratchFile("dialog.bin");
     HWND dlg = StartDialog(out, "  initial");
     ASSERT_NE(dlg, nullptr);
@@ -175,12 +196,13 @@ TEST_F(FixtureTest, TextsAreSetAndReadBackAndReachTheProgram) {
     EXPECT_EQ(ExitCodeAfterExit(), 10u);
     const auto bytes = ReadWholeFile(out);
     ASSERT_TRUE(bytes.has_value());
-    EXPECT_EQ(ZeroSeparated(*bytes),
-              (std::vector<std::string>{"Caf\xe9 \xc0 la carte", std::string(300, 'w')}));
+    EXPECT_EQ(ZeroSeparated(*bytes), (std::vector<std::string>{"Caf\xe9 \xc0 la carte", std::string(300, 'w')}));
 }
 
-TEST_F(FixtureTest, KeysAndCloseBoxReachTheDialog) {
-    struct Case {
+TEST_F(FixtureTest, KeysAndCloseBoxReachTheDialog)
+{
+    struct Case
+    {
         const char* name;
         std::function<bool(HWND)> act;
         DWORD exitCode;
@@ -204,8 +226,13 @@ TEST_F(FixtureTest, KeysAndCloseBoxReachTheDialog) {
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(FixtureTest, MessageBoxTextIconAndOk) {
-    struct Case { const char* kind; IconColour colour; };
+TEST_F(FixtureTest, MessageBoxTextIconAndOk)
+{
+    struct Case
+    {
+        const char* kind;
+        IconColour colour;
+    };
     for (const Case& c : {Case{"stop", IconColour::Red}, Case{"info", IconColour::Blue}}) {
         SCOPED_TRACE(c.kind);
         const std::string text = std::string("Unable to read file: Z:\\tmp\\") + c.kind;
@@ -225,7 +252,8 @@ TEST_F(FixtureTest, MessageBoxTextIconAndOk) {
 
 // ---------------------------------------------------------------------------------------
 
-TEST_F(FixtureTest, OpenDialogReturnsTheTypedPath) {
+TEST_F(FixtureTest, OpenDialogReturnsTheTypedPath)
+{
     const std::string out = ScratchFile("open.bin");
     // A file that exists, in a folder whose name has a space.
     const std::string folder = ScratchFolder() + "\\with space";
@@ -248,7 +276,8 @@ TEST_F(FixtureTest, OpenDialogReturnsTheTypedPath) {
     EXPECT_EQ(lstrcmpiA(parts[0].c_str(), target.c_str()), 0) << parts[0];
 }
 
-TEST_F(FixtureTest, OpenDialogCancelled) {
+TEST_F(FixtureTest, OpenDialogCancelled)
+{
     const std::string out = ScratchFile("open-cancel.bin");
     StartFixture({"open", out});
     HWND dlg = WaitForOpenDialog(m_app.Pid());
@@ -260,7 +289,8 @@ TEST_F(FixtureTest, OpenDialogCancelled) {
 
 // ---------------------------------------------------------------------------------------
 
-Image Filled(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+Image Filled(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
     Image image;
     image.width = w;
     image.height = h;
@@ -272,8 +302,14 @@ Image Filled(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return image;
 }
 
-TEST(DriverPixels, ColoursAreClassifiedByTheDominantSaturatedHue) {
-    struct Case { const char* name; Image image; IconColour expected; };
+TEST(DriverPixels, ColoursAreClassifiedByTheDominantSaturatedHue)
+{
+    struct Case
+    {
+        const char* name;
+        Image image;
+        IconColour expected;
+    };
     Image redOnWhite = Filled(32, 32, 255, 255, 255);
     for (int i = 0; i < 200 * 3; i += 3) {
         redOnWhite.bgr[static_cast<std::size_t>(i)] = 20;
@@ -304,7 +340,8 @@ TEST(DriverPixels, ColoursAreClassifiedByTheDominantSaturatedHue) {
     }
 }
 
-TEST(DriverPixels, BmpIsBottomUpWithPaddedRows) {
+TEST(DriverPixels, BmpIsBottomUpWithPaddedRows)
+{
     Image image = Filled(3, 2, 0, 0, 0);  // 9 bytes a row, padded to 12
     auto set = [&](int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
         const std::size_t i = (static_cast<std::size_t>(y) * 3 + static_cast<std::size_t>(x)) * 3;
@@ -324,7 +361,8 @@ TEST(DriverPixels, BmpIsBottomUpWithPaddedRows) {
     EXPECT_EQ(p[1], 'M');
     auto u32 = [&](std::size_t at) {
         std::uint32_t v = 0;
-        for (std::size_t i = 4; i-- > 0;) v = (v << 8) | p[at + i];
+        for (std::size_t i = 4; i-- > 0;)
+            v = (v << 8) | p[at + i];
         return v;
     };
     EXPECT_EQ(u32(2), 78u);   // file size
@@ -343,20 +381,23 @@ TEST(DriverPixels, BmpIsBottomUpWithPaddedRows) {
     EXPECT_FALSE(WriteBmp(Image{}, ScratchFile("empty.bmp")));
 }
 
-TEST_F(FixtureTest, ScreenshotHoldsTheWholeScreenAndTheDialogIsVisibleInIt) {
+TEST_F(FixtureTest, ScreenshotHoldsTheWholeScreenAndTheDialogIsVisibleInIt)
+{
     HWND dlg = StartDialog(ScratchFile("shot.bin"), "");
     ASSERT_NE(dlg, nullptr);
     RECT rect;
     ASSERT_TRUE(GetWindowRect(dlg, &rect));
     // A drawn dialog has caption, frame, face and text: more than one colour.
     bool varied = false;
-    WaitUntil([&] {
-        const Image part = CaptureScreenRect(rect);
-        if (part.bgr.empty()) return false;
-        varied = std::any_of(part.bgr.begin(), part.bgr.end(),
-                             [&](std::uint8_t v) { return v != part.bgr[0]; });
-        return varied;
-    }, 2000);
+    WaitUntil(
+        [&] {
+            const Image part = CaptureScreenRect(rect);
+            if (part.bgr.empty())
+                return false;
+            varied = std::any_of(part.bgr.begin(), part.bgr.end(), [&](std::uint8_t v) { return v != part.bgr[0]; });
+            return varied;
+        },
+        2000);
     EXPECT_TRUE(varied);
 
     const std::string folder = ScratchFolder() + "\\shots\\nested";
@@ -376,13 +417,15 @@ TEST_F(FixtureTest, ScreenshotHoldsTheWholeScreenAndTheDialogIsVisibleInIt) {
 
 // ---------------------------------------------------------------------------------------
 
-class DriverRegistry : public ::testing::Test {
+class DriverRegistry : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_TRUE(DeleteKeyTree(kScratchKey)); }
     void TearDown() override { DeleteKeyTree(kScratchKey); }
 };
 
-TEST_F(DriverRegistry, ValuesAreWrittenAndReadAsRawBytes) {
+TEST_F(DriverRegistry, ValuesAreWrittenAndReadAsRawBytes)
+{
     EXPECT_FALSE(KeyExists(kScratchKey));
     EXPECT_FALSE(ValueCount(kScratchKey).has_value());
     EXPECT_FALSE(ReadValue("A", kScratchKey).has_value());
@@ -413,7 +456,8 @@ TEST_F(DriverRegistry, ValuesAreWrittenAndReadAsRawBytes) {
     EXPECT_EQ(all.at("Bin"), *bin);
 }
 
-TEST_F(DriverRegistry, TreeDeletionRemovesNestedKeysAndToleratesAbsence) {
+TEST_F(DriverRegistry, TreeDeletionRemovesNestedKeysAndToleratesAbsence)
+{
     ASSERT_TRUE(SetStringValue("X", "1", kScratchChild));
     ASSERT_TRUE(SetStringValue("Y", "2", kScratchKey));
     EXPECT_TRUE(KeyExists(kScratchChild));
@@ -426,7 +470,8 @@ TEST_F(DriverRegistry, TreeDeletionRemovesNestedKeysAndToleratesAbsence) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     ::testing::InitGoogleTest(&argc, argv);
     g_fixture = ProgramFromArgs(argc, argv, "VELMORA_E2E_FIXTURE_EXE");
     return RUN_ALL_TESTS();
