@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <functional>
 #include <sstream>
 
@@ -70,11 +69,6 @@ const std::string& TargetPath() {
     static const std::string path = TargetFolder() + "\\Brand Me.exe";
     return path;
 }
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Ways of leaving the dialog that must all act as Cancel.
 struct CloseAction {
     const char* name;
@@ -430,6 +424,6 @@ TEST_F(BranderArguments, EachArgumentAloneChangesNothing) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    g_brander = ProgramFromArgs(argc, argv, "VELMORA_BRANDER_EXE");
+    g_brander = ProgramArgument(argc, argv, 1, "VELMORA_BRANDER_EXE");
     return RUN_ALL_TESTS();
 }

@@ -473,6 +473,6 @@ TEST_F(DriverRegistry, TreeDeletionRemovesNestedKeysAndToleratesAbsence)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    g_fixture = ProgramFromArgs(argc, argv, "VELMORA_E2E_FIXTURE_EXE");
+    g_fixture = ProgramArgument(argc, argv, 1, "VELMORA_E2E_FIXTURE_EXE");
     return RUN_ALL_TESTS();
 }

@@ -3,16 +3,17 @@
 // stored settings, what a branded program derives from its block), each check of
 // "Update ", a save that fails, the keyboard, and the "Click here" link with a recording
 // browser and with none.
-// Usage: e2e_flow_tests BRANDER_EXE FIXTURE_EXE [CLI_EXE] (or VELMORA_BRANDER_EXE and
-// VELMORA_FIXTURE_EXE); CLI_EXE, velmora-brand.exe, is checked to brand as the dialog does. VELMORA_URL_RECORDER names (as a Unix path) an executable script
-// that appends its argument to "<script>.log". Screenshots go to VELMORA_SCREENSHOT_DIR.
+// Usage: e2e_flow_tests BRANDER_EXE FIXTURE_EXE [CLI_EXE] (or VELMORA_BRANDER_EXE,
+// VELMORA_FIXTURE_EXE and VELMORA_CLI_EXE). CLI_EXE, velmora-brand.exe, is checked to brand
+// as the dialog does. VELMORA_URL_RECORDER names (as a Unix path) an executable script that
+// appends its argument to "<script>.log". Screenshots go to VELMORA_SCREENSHOT_DIR.
 #include "Driver.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -23,7 +24,6 @@ namespace {
 
 using namespace e2e;
 
-using Bytes = std::vector<unsigned char>;
 using Values = std::map<std::string, RegValue>;
 
 std::string g_brander;
@@ -70,22 +70,6 @@ struct Texts {
                mirrowen == o.mirrowen && quillburn == o.quillburn;
     }
 };
-
-std::string Visible(const std::string& text) {
-    std::ostringstream out;
-    out << '"';
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 32 && c < 127 && c != '\\') {
-            out << static_cast<char>(c);
-        } else {
-            const char* hex = "0123456789abcdef";
-            out << "\\x" << hex[c >> 4] << hex[c & 15];
-        }
-    }
-    out << '"';
-    return out.str();
-}
 
 void PrintTo(const Texts& t, std::ostream* os) {
     *os << "{name " << Visible(t.webName) << ", link " << Visible(t.webLink) << ", cbid "
@@ -183,36 +167,6 @@ Bytes Join(const std::vector<Bytes>& parts) {
     return out;
 }
 
-bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                               &written, nullptr);
-    CloseHandle(h);
-    return ok && written == bytes.size();
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = data.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string Describe(const Values& values) {
     std::ostringstream out;
     for (const auto& [name, value] : values) {
@@ -227,158 +181,9 @@ std::string Describe(const Values& values) {
 }
 
 // ---------------------------------------------------------------------------------------
-// A console program's output
-
-// Runs the program and returns what it wrote to stdout and stderr, line ends as LF.
-std::optional<std::string> RunCapturingOutput(const std::string& exe, DWORD* exitCode,
-                                              const std::vector<std::string>& args = {}) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 1 << 16)) return std::nullopt;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    std::memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    PROCESS_INFORMATION pi;
-    std::memset(&pi, 0, sizeof pi);
-    std::string line = BuildCommandLine(ToDosPath(exe), args);
-    std::vector<char> mutableLine(line.begin(), line.end());
-    mutableLine.push_back('\0');
-    const BOOL started = CreateProcessA(ToDosPath(exe).c_str(), mutableLine.data(), nullptr,
-                                        nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return std::nullopt;
-    }
-    CloseHandle(pi.hThread);
-    std::string output;
-    // The output is small; drain what is there while the program runs, and once it ends.
-    auto drain = [&] {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char chunk[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd, chunk, std::min<DWORD>(available, sizeof chunk), &got, nullptr) ||
-                got == 0)
-                break;
-            output.append(chunk, got);
-        }
-    };
-    const bool ended = WaitUntil([&] {
-        drain();
-        return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
-    });
-    drain();
-    if (!ended) TerminateProcess(pi.hProcess, 99);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    if (exitCode != nullptr) *exitCode = code;
-    CloseHandle(pi.hProcess);
-    CloseHandle(readEnd);
-    if (!ended) return std::nullopt;
-    std::string lf;
-    for (char c : output)
-        if (c != '\r') lf += c;
-    return lf;
-}
-
-// "key=value" lines.
-std::map<std::string, std::string> KeyValueLines(const std::string& text) {
-    std::map<std::string, std::string> out;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return out;
-}
-
-// ---------------------------------------------------------------------------------------
-// Registry key trees: the shell's http association is hidden for the failing browser
-// and put back afterwards. A copy also sits in HKCU while it is hidden, so that a run
-// that dies half-way is repaired by the next one.
-
-struct KeyTree {
-    std::vector<std::pair<std::string, RegValue>> values;
-    std::vector<std::pair<std::string, KeyTree>> subkeys;
-};
-
-std::optional<KeyTree> ReadTree(HKEY root, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-    KeyTree tree;
-    for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameLength = sizeof name;
-        std::vector<std::uint8_t> data(1 << 16);
-        DWORD dataLength = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data.data(), &dataLength) !=
-            ERROR_SUCCESS)
-            break;
-        data.resize(dataLength);
-        tree.values.emplace_back(std::string(name, nameLength), RegValue{type, data});
-    }
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD nameLength = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, nameLength);
-    }
-    RegCloseKey(key);
-    for (const std::string& name : names) {
-        std::optional<KeyTree> sub = ReadTree(root, path + "\\" + name);
-        if (!sub) return std::nullopt;
-        tree.subkeys.emplace_back(name, std::move(*sub));
-    }
-    return tree;
-}
-
-bool WriteTree(HKEY root, const std::string& path, const KeyTree& tree) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    bool ok = true;
-    for (const auto& [name, value] : tree.values)
-        ok = ok && RegSetValueExA(key, name.c_str(), 0, value.type, value.data.data(),
-                                  static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    for (const auto& [name, sub] : tree.subkeys) ok = ok && WriteTree(root, path + "\\" + name, sub);
-    return ok;
-}
-
-bool SameTree(const KeyTree& a, const KeyTree& b) {
-    if (a.values.size() != b.values.size() || a.subkeys.size() != b.subkeys.size()) return false;
-    for (std::size_t i = 0; i < a.values.size(); ++i)
-        if (a.values[i].first != b.values[i].first || a.values[i].second != b.values[i].second)
-            return false;
-    for (std::size_t i = 0; i < a.subkeys.size(); ++i)
-        if (a.subkeys[i].first != b.subkeys[i].first ||
-            !SameTree(a.subkeys[i].second, b.subkeys[i].second))
-            return false;
-    return true;
-}
-
-bool DeleteTree(HKEY root, const std::string& path) {
-    const LSTATUS s = RegDeleteTreeA(root, path.c_str());
-    if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) return false;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
-    }
-    return true;
-}
+// The shell's http association is hidden for the failing browser and put back afterwards.
+// A copy also sits in HKCU while it is hidden, so that a run that dies half-way is
+// repaired by the next one.
 
 // Where the shell finds what opens http addresses.
 struct AssociationKey {
@@ -443,15 +248,6 @@ private:
 };
 
 constexpr const char* kWineBrowserKey = "Software\\Wine\\WineBrowser";
-
-bool DeleteValue(const char* subKey, const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return true;
-    const LSTATUS s = RegDeleteValueA(key, name);
-    RegCloseKey(key);
-    return s == ERROR_SUCCESS || s == ERROR_FILE_NOT_FOUND;
-}
 
 // Points winebrowser at the recording script while it lives.
 class RecordingBrowser {
@@ -1292,18 +1088,10 @@ TEST_F(FlowScenario, ClickHereWithoutABrowserSaysWhereToGo) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    g_brander = ProgramFromArgs(argc, argv, "VELMORA_BRANDER_EXE");
-    if (argc >= 3 && argv[2] != nullptr && argv[2][0] != '\0') {
-        g_fixture = argv[2];
-    } else {
-        char value[MAX_PATH * 4];
-        const DWORD n = GetEnvironmentVariableA("VELMORA_FIXTURE_EXE", value, sizeof value);
-        if (n > 0 && n < sizeof value) g_fixture.assign(value, n);
-    }
-    if (argc >= 4 && argv[3] != nullptr && argv[3][0] != '\0') g_cli = argv[3];
-    char recorder[MAX_PATH * 4];
-    const DWORD n = GetEnvironmentVariableA("VELMORA_URL_RECORDER", recorder, sizeof recorder);
-    if (n > 0 && n < sizeof recorder) g_recorder.assign(recorder, n);
+    g_brander = ProgramArgument(argc, argv, 1, "VELMORA_BRANDER_EXE");
+    g_fixture = ProgramArgument(argc, argv, 2, "VELMORA_FIXTURE_EXE");
+    g_cli = ProgramArgument(argc, argv, 3, "VELMORA_CLI_EXE");
+    g_recorder = EnvironmentValue("VELMORA_URL_RECORDER");
     // A run that died while the http association was hidden left a copy behind.
     if (!RestoreAssociationsFromBackup()) {
         std::fprintf(stderr, "could not restore the saved http association\n");

@@ -1,82 +1,82 @@
-// Small helpers shared by the end-to-end test programs: the path of the program under
-// test from the command line or the environment, a scratch folder, reading files whole.
+// Helpers every end-to-end test program shares: the programs named on the command line or
+// in the environment, a scratch folder, whole files, texts made readable in failure messages,
+// a console program's output and copies of registry key trees.
 #pragma once
 
 #include "Driver.h"
 
-#include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
 
-// argv[1] (left after GoogleTest has taken its own flags), else the environment variable.
-inline std::string ProgramFromArgs(int argc, char** argv, const char* envName)
-{
-    if (argc >= 2 && argv[1] != nullptr && argv[1][0] != '\0')
-        return argv[1];
-    char value[MAX_PATH * 4];
-    const DWORD n = GetEnvironmentVariableA(envName, value, sizeof value);
-    if (n == 0 || n >= sizeof value)
-        return std::string();
-    return std::string(value, n);
-}
+using Bytes = std::vector<unsigned char>;
+
+// The variable's value; empty when it is unset or too long.
+std::string EnvironmentValue(const char* name);
+
+// argv[index] (counted after GoogleTest has taken its own flags) when given and not empty,
+// else the environment variable envName.
+std::string ProgramArgument(int argc, char** argv, int index, const char* envName);
+
+// ---------------------------------------------------------------------------------------
+// Files
 
 // A folder of this test process under the temporary folder, created on first use.
-inline const std::string& ScratchFolder()
-{
-    static const std::string folder = [] {
-        char temp[MAX_PATH + 1];
-        const DWORD n = GetTempPathA(sizeof temp, temp);
-        std::string base = (n > 0 && n < sizeof temp) ? std::string(temp, n) : "C:\\";
-        if (base.back() != '\\')
-            base += '\\';
-        std::string path = base + "velmora-e2e-" + std::to_string(GetCurrentProcessId());
-        CreateFolders(path);
-        return path;
-    }();
-    return folder;
-}
+const std::string& ScratchFolder();
 
-inline std::string ScratchFile(const std::string& name)
-{
-    const std::string path = ScratchFolder() + "\\" + name;
-    DeleteFileA(path.c_str());
-    return path;
-}
+// A path in the scratch folder, with no file there.
+std::string ScratchFile(const std::string& name);
 
-inline std::optional<std::vector<unsigned char>> ReadWholeFile(const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return std::nullopt;
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[4096];
-    for (;;) {
-        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (n < sizeof chunk)
-            break;
-    }
-    std::fclose(f);
-    return bytes;
-}
+std::optional<Bytes> ReadWholeFile(const std::string& path);
 
-// Splits bytes on zero bytes, each part ended by one (the fixture's output format).
-inline std::vector<std::string> ZeroSeparated(const std::vector<unsigned char>& bytes)
+// Creates or replaces the file with exactly these bytes.
+bool WriteFileBytes(const std::string& path, const Bytes& bytes);
+
+// The names in the folder, "." and ".." left out, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// Splits bytes on zero bytes, each part ended by one (the driver fixture's output format).
+std::vector<std::string> ZeroSeparated(const Bytes& bytes);
+
+// ---------------------------------------------------------------------------------------
+// Texts
+
+std::string Lower(std::string text);
+
+// The text in quotes, each byte outside printable ASCII and each backslash as \xNN.
+std::string Visible(const std::string& text);
+
+// "key=value" lines, by key.
+std::map<std::string, std::string> KeyValueLines(const std::string& text);
+
+// ---------------------------------------------------------------------------------------
+// Console programs
+
+// Runs the program and returns what it wrote to stdout and stderr, line ends as LF;
+// nullopt when it could not start or did not end in time (it is then ended).
+std::optional<std::string> RunCapturingOutput(const std::string& exe, DWORD* exitCode,
+                                              const std::vector<std::string>& args = {});
+
+// ---------------------------------------------------------------------------------------
+// Registry key trees under any root, values in the order the registry lists them
+
+struct KeyTree
 {
-    std::vector<std::string> parts;
-    std::string current;
-    for (unsigned char c : bytes) {
-        if (c == 0) {
-            parts.push_back(current);
-            current.clear();
-        } else {
-            current += static_cast<char>(c);
-        }
-    }
-    return parts;
-}
+    std::vector<std::pair<std::string, RegValue>> values;
+    std::vector<std::pair<std::string, KeyTree>> subkeys;
+};
+
+std::optional<KeyTree> ReadTree(HKEY root, const std::string& path);
+// Creates the key and writes the tree into it; what the key already holds stays.
+bool WriteTree(HKEY root, const std::string& path, const KeyTree& tree);
+bool SameTree(const KeyTree& a, const KeyTree& b);
+// Deletes the key with everything under it. True also when it did not exist.
+bool DeleteTree(HKEY root, const std::string& path);
+// Deletes a value of HKCU\<subKey>. True also when the key or the value did not exist.
+bool DeleteValue(const char* subKey, const char* name);
 
 }  // namespace e2e
