@@ -30,15 +30,21 @@ std::string ProgramArgument(int argc, char** argv, int index, const char* envNam
 
 const std::string& ScratchFolder()
 {
+    // Wine hands out the same process ids again, so the id alone would find the folder of an
+    // earlier run, with its files; take the first name that no folder has yet.
     static const std::string folder = [] {
         char temp[MAX_PATH + 1];
         const DWORD n = GetTempPathA(sizeof temp, temp);
         std::string base = (n > 0 && n < sizeof temp) ? std::string(temp, n) : "C:\\";
         if (base.back() != '\\')
             base += '\\';
-        std::string path = base + "velmora-e2e-" + std::to_string(GetCurrentProcessId());
-        CreateFolders(path);
-        return path;
+        CreateFolders(base);
+        const std::string stem = base + "velmora-e2e-" + std::to_string(GetCurrentProcessId()) + "-";
+        for (unsigned i = 1;; ++i) {
+            const std::string path = stem + std::to_string(i);
+            if (CreateDirectoryA(path.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
+                return path;
+        }
     }();
     return folder;
 }

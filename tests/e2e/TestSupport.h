@@ -25,7 +25,7 @@ std::string ProgramArgument(int argc, char** argv, int index, const char* envNam
 // ---------------------------------------------------------------------------------------
 // Files
 
-// A folder of this test process under the temporary folder, created on first use.
+// A folder of this test run under the temporary folder, new and created on first use.
 const std::string& ScratchFolder();
 
 // A path in the scratch folder, with no file there.
