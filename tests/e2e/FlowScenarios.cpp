@@ -578,54 +578,58 @@ TEST_F(FlowScenario, DialogCanBeMinimisedButNotResized)
 // ---------------------------------------------------------------------------------------
 // "Click here"
 
-TEST_F(FlowScenario, ClickHereOpensTheAffiliatePageInTheBrowser)
+struct ClickHereCase
+{
+    const char* name;
+    bool hideHttpAssociation;  // so that the shell has nothing to open the page with
+    Texts typed;
+    std::vector<std::string> opened;  // what the recording browser was started with
+    std::string message;              // the message box that follows, if any
+    const char* screenshot;
+};
+const ClickHereCase kClickHere[] = {
+    {"with a browser", false, {"  Link Tester", "www.link.example", "lt1", "mrw", "qlb"}, {kAffiliatePage}, "", ""},
+    {"without a browser", true, {"No Browser", "www.nb.example", "nb1", "", ""}, {}, kBrowserFailure,
+     "flow-browser-failure"},
+};
+
+TEST_F(FlowScenario, ClickHereOpensTheAffiliatePageOrSaysWhereToGo)
 {
     ASSERT_FALSE(Programs().recorder.empty()) << "VELMORA_URL_RECORDER names no recording browser";
-    RecordingBrowser browser(Programs().recorder);
-    ASSERT_TRUE(browser.Ok());
-    const OpenTarget t = PlaceAndOpen(Programs().brander);
-    ASSERT_NE(t.dlg, nullptr);
-    const Texts typed = {"  Link Tester", "www.link.example", "lt1", "mrw", "qlb"};
-    ASSERT_TRUE(Type(t.dlg, typed));
+    for (const ClickHereCase& c : kClickHere) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ResetSettings());
+        NewFolder();
+        RecordingBrowser browser(Programs().recorder);
+        ASSERT_TRUE(browser.Ok());
+        std::optional<HiddenHttpAssociation> hidden;
+        if (c.hideHttpAssociation) {
+            hidden.emplace();
+            ASSERT_TRUE(hidden->Ok()) << "could not remove the http association";
+        }
+        const OpenTarget t = PlaceAndOpen(Programs().brander);
+        ASSERT_NE(t.dlg, nullptr);
+        ASSERT_TRUE(Type(t.dlg, c.typed));
 
-    ASSERT_TRUE(ClickButton(t.dlg, kClickHereId));
-    std::vector<std::string> opened;
-    WaitUntil(
-        [&] {
-            opened = browser.Addresses();
-            return !opened.empty() || Box() != nullptr;
-        },
-        5000);
-    EXPECT_EQ(Box(), nullptr) << "message box " << Visible(MessageBoxText(Box()).value_or("?"));
-    EXPECT_EQ(opened, std::vector<std::string>{kAffiliatePage});
-    ExpectDialogUnchanged(t.dlg, typed);
-    ExpectSettings(OnlyInitDir());
-    EXPECT_EQ(Content(t.path), t.original);
+        ASSERT_TRUE(ClickButton(t.dlg, kClickHereId));
+        if (!c.message.empty()) {
+            ExpectBox(c.message, IconColour::Red, c.screenshot);
+        } else {
+            WaitUntil([&] { return !browser.Addresses().empty() || Box() != nullptr; }, 5000);
+            EXPECT_EQ(Box(), nullptr) << "message box " << Visible(MessageBoxText(Box()).value_or("?"));
+        }
+        EXPECT_EQ(browser.Addresses(), c.opened);
+        ExpectDialogUnchanged(t.dlg, c.typed);
+        ExpectSettings(OnlyInitDir());
+        EXPECT_EQ(Content(t.path), t.original);
 
-    Cancel(t.dlg);
-    EXPECT_EQ(Content(t.path), t.original);
-    ExpectSettings(OnlyInitDir());
-}
-
-TEST_F(FlowScenario, ClickHereWithoutABrowserSaysWhereToGo)
-{
-    HiddenHttpAssociation hidden;
-    ASSERT_TRUE(hidden.Ok()) << "could not remove the http association";
-    const OpenTarget t = PlaceAndOpen(Programs().brander);
-    ASSERT_NE(t.dlg, nullptr);
-    const Texts typed = {"No Browser", "www.nb.example", "nb1", "", ""};
-    ASSERT_TRUE(Type(t.dlg, typed));
-
-    ASSERT_TRUE(ClickButton(t.dlg, kClickHereId));
-    ExpectBox(kBrowserFailure, IconColour::Red, "flow-browser-failure");
-    ExpectDialogUnchanged(t.dlg, typed);
-    ExpectSettings(OnlyInitDir());
-    EXPECT_EQ(Content(t.path), t.original);
-
-    Cancel(t.dlg);
-    EXPECT_EQ(Content(t.path), t.original);
-    ExpectSettings(OnlyInitDir());
-    EXPECT_TRUE(hidden.Restore()) << "the http association is not back as it was";
+        Cancel(t.dlg);
+        EXPECT_EQ(Content(t.path), t.original);
+        ExpectSettings(OnlyInitDir());
+        if (hidden) {
+            EXPECT_TRUE(hidden->Restore()) << "the http association is not back as it was";
+        }
+    }
 }
 
 }  // namespace
