@@ -72,19 +72,38 @@ protected:
 // ---------------------------------------------------------------------------------------
 // The chooser
 
-TEST_F(FlowScenario, CancelledChooserEndsWithCode1WithoutMessageAndKeepsTheFolder)
+struct ChooserCancelCase
 {
-    Preset({{kInitDir, Sz(m_folder)}, {"WebName", Sz("Kept Name")}});
-    const Values before = ReadAllValues(kSettingsKey);
-    HWND chooser = StartToChooser();
-    ASSERT_NE(chooser, nullptr);
-    // The chooser is the first thing shown: the dialog is not visible behind it.
-    EXPECT_EQ(FindTopWindow(m_app.Pid(), "#32770", kDialogCaption), nullptr);
-    ASSERT_TRUE(CancelOpenDialog(chooser));
-    const std::optional<DWORD> code = EndsWithoutBox();
-    ASSERT_TRUE(code.has_value());
-    EXPECT_EQ(*code, 1u);
-    ExpectSettings(before);
+    const char* name;
+    bool rememberTargetFolder;  // else InitDir names a folder elsewhere
+    const char* webName;
+    const char* screenshot;
+};
+const ChooserCancelCase kChooserCancels[] = {
+    {"remembered folder is the target folder", true, "Kept Name", ""},
+    {"remembered folder elsewhere", false, "Kept", "brander-chooser"},
+};
+
+TEST_F(FlowScenario, CancelledChooserEndsWithCode1WithoutMessageAndStoresNothing)
+{
+    for (const ChooserCancelCase& c : kChooserCancels) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ResetSettings());
+        NewFolder();
+        Preset({{kInitDir, Sz(c.rememberTargetFolder ? m_folder : "c:\\earlier folder")}, {"WebName", Sz(c.webName)}});
+        const Values before = ReadAllValues(kSettingsKey);
+        HWND chooser = StartToChooser();
+        ASSERT_NE(chooser, nullptr);
+        // The chooser is the first thing shown: the dialog is not visible behind it.
+        EXPECT_EQ(FindTopWindow(m_app.Pid(), "#32770", kDialogCaption), nullptr);
+        if (c.screenshot[0] != '\0')
+            Screenshot(c.screenshot);
+        ASSERT_TRUE(CancelOpenDialog(chooser));
+        const std::optional<DWORD> code = EndsWithoutBox();
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 1u);
+        ExpectSettings(before);
+    }
 }
 
 struct UnreadableCase
