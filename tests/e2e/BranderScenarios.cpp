@@ -1,6 +1,6 @@
 // End-to-end scenarios for velmorabrander.exe under Wine: what it restores from the settings
-// key into its dialog, that every way of cancelling stores nothing and leaves the target
-// alone, and that command-line arguments change nothing.
+// key into its dialog, that no way of leaving the dialog without "Update " stores what was
+// typed or touches the target, and that command-line arguments change nothing.
 // Usage: e2e_tests BRANDER_EXE (or VELMORA_BRANDER_EXE). Screenshots go to
 // VELMORA_SCREENSHOT_DIR when it is set.
 #include "BranderSupport.h"
@@ -63,42 +63,6 @@ protected:
 };
 
 // ---------------------------------------------------------------------------------------
-// First run for a user
-
-TEST_F(BranderScenario, FreshSettingsCreateTheKeyAndShowEmptyBoxes)
-{
-    HWND dlg = OpenDialogOn(m_target);
-    ASSERT_NE(dlg, nullptr);
-    // The key path exists now, with the chosen file's folder and none of the dialog's texts.
-    EXPECT_TRUE(KeyExists(kSettingsKey));
-    ExpectSettings(OnlyInitDir());
-    EXPECT_EQ(Shown(dlg), Texts{});
-
-    EXPECT_EQ(VisibleWindows(), std::vector<HWND>{dlg});
-    EXPECT_EQ(GetControlText(dlg, IDOK), std::optional<std::string>("Update "));
-    EXPECT_EQ(GetControlText(dlg, IDCANCEL), std::optional<std::string>("Cancel"));
-    Screenshot("brander-fresh-dialog");
-
-    CloseWith(dlg, kCancelActions[0]);
-    EXPECT_TRUE(KeyExists(kSettingsKey));
-    ExpectSettings(OnlyInitDir());
-}
-
-TEST_F(BranderScenario, TextsTypedIntoAFreshDialogAreNotStoredOnAnyCancel)
-{
-    for (const CloseAction& action : kCancelActions) {
-        SCOPED_TRACE(action.name);
-        ASSERT_TRUE(ResetSettings());
-        HWND dlg = OpenDialogOn(m_target);
-        ASSERT_NE(dlg, nullptr);
-        for (const Field& f : kFields)
-            ASSERT_TRUE(SetControlText(dlg, f.controlId, std::string("typed ") + f.valueName));
-        CloseWith(dlg, action);
-        ExpectSettings(OnlyInitDir());
-    }
-}
-
-// ---------------------------------------------------------------------------------------
 // Stored texts
 
 const Texts kPreset = {
@@ -106,56 +70,74 @@ const Texts kPreset = {
     "quillburn \xc0\xff end",
 };
 
-TEST_F(BranderScenario, StoredTextsAppearInTheirOwnBoxes)
+// The settings a run starts from and the texts the dialog must show for them.
+struct StoredCase
 {
-    Preset(TextValues(kPreset));
-    const Values before = ReadAllValues(kSettingsKey);
-    ASSERT_EQ(before, TextValues(kPreset));
+    const char* name;
+    Values stored;  // empty: no settings key at all
+    Texts shown;
+    const char* screenshot;
+};
+const StoredCase kStored[] = {
+    {"no settings key", {}, {}, "brander-fresh-dialog"},
+    {"every text stored", TextValues(kPreset), kPreset, "brander-preset-dialog"},
+    {"values missing and empty",
+     {{"WebName", Sz("Only Name")}, {"CBID", Sz("")}, {"QLBLink", Sz("ql")}},
+     {"Only Name", "", "", "", "ql"},
+     ""},
+};
 
-    HWND dlg = OpenDialogOn(m_target);
-    ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(Shown(dlg), kPreset);
-    Screenshot("brander-preset-dialog");
-
-    CloseWith(dlg, kCancelActions[0]);
-    ExpectSettings(WithInitDir(before));
-}
-
-TEST_F(BranderScenario, MissingAndEmptyValuesShowEmptyAndStayAsTheyWere)
+TEST_F(BranderScenario, StoredTextsAppearInTheirOwnBoxesAndStayAsTheyWere)
 {
-    Preset({{"WebName", Sz("Only Name")}, {"CBID", Sz("")}, {"QLBLink", Sz("ql")}});
-    const Values before = ReadAllValues(kSettingsKey);
+    for (const StoredCase& c : kStored) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ResetSettings());
+        Preset(c.stored);
+        ASSERT_EQ(ReadAllValues(kSettingsKey), c.stored);
+        ASSERT_EQ(KeyExists(kSettingsKey), !c.stored.empty());
 
-    HWND dlg = OpenDialogOn(m_target);
-    ASSERT_NE(dlg, nullptr);
-    EXPECT_EQ(Shown(dlg), (Texts{"Only Name", "", "", "", "ql"}));
-
-    CloseWith(dlg, kCancelActions[0]);
-    ExpectSettings(WithInitDir(before));
-}
-
-TEST_F(BranderScenario, EveryCancelKeepsStoredValuesByteForByteAfterEditing)
-{
-    Preset(TextValues(kPreset));
-    const Values before = ReadAllValues(kSettingsKey);
-    std::optional<DWORD> cancelCode;
-    for (const CloseAction& action : kCancelActions) {
-        SCOPED_TRACE(action.name);
         HWND dlg = OpenDialogOn(m_target);
         ASSERT_NE(dlg, nullptr);
-        ASSERT_EQ(Shown(dlg), kPreset);
-        for (const Field& f : kFields) {
-            const std::string edited = std::string("  edited ") + f.valueName + " \xe9";
-            ASSERT_TRUE(SetControlText(dlg, f.controlId, edited));
-            ASSERT_EQ(GetControlText(dlg, f.controlId), std::optional<std::string>(edited));
+        // The key path exists now, with the chosen file's folder and none of the dialog's texts.
+        EXPECT_TRUE(KeyExists(kSettingsKey));
+        ExpectSettings(WithInitDir(c.stored));
+        EXPECT_EQ(Shown(dlg), c.shown);
+        EXPECT_EQ(VisibleWindows(), std::vector<HWND>{dlg});
+        EXPECT_EQ(GetControlText(dlg, IDOK), std::optional<std::string>("Update "));
+        EXPECT_EQ(GetControlText(dlg, IDCANCEL), std::optional<std::string>("Cancel"));
+        if (c.screenshot[0] != '\0')
+            Screenshot(c.screenshot);
+
+        Cancel(dlg);
+        EXPECT_TRUE(KeyExists(kSettingsKey));
+        ExpectSettings(WithInitDir(c.stored));
+    }
+}
+
+TEST_F(BranderScenario, NoWayOfCancellingStoresTheEditedTexts)
+{
+    std::optional<DWORD> cancelCode;
+    for (const StoredCase& c : kStored) {
+        for (const CloseAction& action : kCancelActions) {
+            SCOPED_TRACE(std::string(c.name) + ", " + action.name);
+            ASSERT_TRUE(ResetSettings());
+            Preset(c.stored);
+            HWND dlg = OpenDialogOn(m_target);
+            ASSERT_NE(dlg, nullptr);
+            ASSERT_EQ(Shown(dlg), c.shown);
+            for (const Field& f : kFields) {
+                const std::string edited = std::string("  edited ") + f.valueName + " \xe9";
+                ASSERT_TRUE(SetControlText(dlg, f.controlId, edited));
+                ASSERT_EQ(GetControlText(dlg, f.controlId), std::optional<std::string>(edited));
+            }
+            const std::optional<DWORD> code = CloseWith(dlg, action);
+            ExpectSettings(WithInitDir(c.stored));
+            // Each way ends the run as the Cancel button does, exit code included.
+            ASSERT_TRUE(code.has_value());
+            if (!cancelCode)
+                cancelCode = code;
+            EXPECT_EQ(*code, *cancelCode);
         }
-        const std::optional<DWORD> code = CloseWith(dlg, action);
-        ExpectSettings(WithInitDir(before));
-        // Each way ends the run as the Cancel button does, exit code included.
-        ASSERT_TRUE(code.has_value());
-        if (!cancelCode)
-            cancelCode = code;
-        EXPECT_EQ(*code, *cancelCode);
     }
 }
 
@@ -169,6 +151,23 @@ struct RunRecord
     Values valuesAfter;
     DWORD exitCode = 0;
     bool keyExistedWhileShown = false;
+};
+
+const std::vector<std::string> kOddArguments = {"/x", "--foo", "C:\\nothing.exe"};
+
+struct ArgumentsCase
+{
+    const char* name;
+    std::vector<std::string> args;
+    const StoredCase* start;
+    const char* screenshot;
+};
+const ArgumentsCase kArguments[] = {
+    {"all three, no settings key", kOddArguments, &kStored[0], ""},
+    {"all three, every text stored", kOddArguments, &kStored[1], "brander-arguments-dialog"},
+    {"/x alone", {"/x"}, &kStored[1], ""},
+    {"--foo alone", {"--foo"}, &kStored[1], ""},
+    {"C:\\nothing.exe alone", {"C:\\nothing.exe"}, &kStored[1], ""},
 };
 
 class BranderArguments : public BranderScenario
@@ -198,44 +197,28 @@ protected:
     }
 };
 
-const std::vector<std::string> kOddArguments = {"/x", "--foo", "C:\\nothing.exe"};
-
-TEST_F(BranderArguments, FreshRunWithArgumentsIsTheSame)
+TEST_F(BranderArguments, ArgumentsChangeNothing)
 {
-    const std::optional<RunRecord> plain = Run({}, {}, "");
-    ASSERT_TRUE(plain.has_value());
-    const std::optional<RunRecord> withArgs = Run(kOddArguments, {}, "");
-    ASSERT_TRUE(withArgs.has_value());
-    EXPECT_TRUE(withArgs->keyExistedWhileShown);
-    EXPECT_EQ(withArgs->shown, Texts{});
-    EXPECT_EQ(withArgs->valuesAfter, OnlyInitDir()) << Describe(withArgs->valuesAfter);
-    EXPECT_EQ(withArgs->visibleWindows, 1u);
-    EXPECT_EQ(withArgs->exitCode, plain->exitCode);
-    EXPECT_EQ(withArgs->shown, plain->shown);
-}
-
-TEST_F(BranderArguments, PresetRunWithArgumentsIsTheSame)
-{
-    const std::optional<RunRecord> plain = Run({}, TextValues(kPreset), "");
-    ASSERT_TRUE(plain.has_value());
-    const std::optional<RunRecord> withArgs = Run(kOddArguments, TextValues(kPreset), "brander-arguments-dialog");
-    ASSERT_TRUE(withArgs.has_value());
-    EXPECT_EQ(withArgs->shown, kPreset);
-    EXPECT_EQ(withArgs->shown, plain->shown);
-    EXPECT_EQ(withArgs->valuesAfter, WithInitDir(TextValues(kPreset))) << Describe(withArgs->valuesAfter);
-    EXPECT_EQ(withArgs->valuesAfter, plain->valuesAfter);
-    EXPECT_EQ(withArgs->visibleWindows, plain->visibleWindows);
-    EXPECT_EQ(withArgs->exitCode, plain->exitCode);
-}
-
-TEST_F(BranderArguments, EachArgumentAloneChangesNothing)
-{
-    for (const std::string& arg : kOddArguments) {
-        SCOPED_TRACE(arg);
-        const std::optional<RunRecord> record = Run({arg}, TextValues(kPreset), "");
-        ASSERT_TRUE(record.has_value());
-        EXPECT_EQ(record->shown, kPreset);
-        EXPECT_EQ(record->valuesAfter, WithInitDir(TextValues(kPreset))) << Describe(record->valuesAfter);
+    // The same start without arguments, run once for the cases that share it.
+    std::map<const StoredCase*, RunRecord> plain;
+    for (const ArgumentsCase& c : kArguments) {
+        SCOPED_TRACE(c.name);
+        if (plain.count(c.start) == 0) {
+            const std::optional<RunRecord> record = Run({}, c.start->stored, "");
+            ASSERT_TRUE(record.has_value()) << "the run without arguments";
+            plain[c.start] = *record;
+        }
+        const RunRecord& without = plain[c.start];
+        const std::optional<RunRecord> with = Run(c.args, c.start->stored, c.screenshot);
+        ASSERT_TRUE(with.has_value());
+        EXPECT_TRUE(with->keyExistedWhileShown);
+        EXPECT_EQ(with->shown, c.start->shown);
+        EXPECT_EQ(with->valuesAfter, WithInitDir(c.start->stored)) << Describe(with->valuesAfter);
+        EXPECT_EQ(with->visibleWindows, 1u);
+        EXPECT_EQ(with->shown, without.shown);
+        EXPECT_EQ(with->valuesAfter, without.valuesAfter);
+        EXPECT_EQ(with->visibleWindows, without.visibleWindows);
+        EXPECT_EQ(with->exitCode, without.exitCode);
     }
 }
 
