@@ -1,6 +1,7 @@
 // Checks of the UI driver itself, run against DriverFixtureApp: paths and quoting, the
 // child process's life, windows and controls, message boxes, the Open dialog, pixels
-// and screenshots, and the registry helpers. Usage: e2e_driver_tests FIXTURE_EXE.
+// and screenshots, and the registry helpers.
+// Usage: e2e_driver_tests FIXTURE_EXE (or VELMORA_E2E_FIXTURE_EXE).
 #include "Driver.h"
 #include "TestSupport.h"
 
