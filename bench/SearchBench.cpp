@@ -63,9 +63,10 @@ int main()
             bestGlibc = std::min(bestGlibc, BestSeconds(1, glibc));
         }
         const double bestPlain = BestSeconds(3, plain);
-        std::printf("search, 64 MiB of %s: ours %.1f ms, memmem %.1f ms, ratio %.2f (goal <= 1.00); "
-                    "the dialog's plain scan %.1f ms\n",
-                    kind, bestOurs * 1e3, bestGlibc * 1e3, bestOurs / bestGlibc, bestPlain * 1e3);
+        std::printf(
+            "search, 64 MiB of %s: ours %.1f ms, memmem %.1f ms, ratio %.2f (goal <= 1.00); "
+            "the dialog's plain scan %.1f ms\n",
+            kind, bestOurs * 1e3, bestGlibc * 1e3, bestOurs / bestGlibc, bestPlain * 1e3);
     }
     return 0;
 }

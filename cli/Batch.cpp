@@ -101,7 +101,8 @@ bool ReadList(CFile& list, const std::string& listPath, const CodePage& cp, std:
         text.erase(0, 3);
     const size_t bad = cp.bytes ? std::string::npos : fw::FirstInvalidUtf8(text);
     if (bad != std::string::npos) {
-        const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(bad), '\n'));
+        const size_t line =
+            1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(bad), '\n'));
         error = PrintableName(listPath) + ": line " + std::to_string(line) +
                 ": not valid UTF-8; give --codepage bytes to brand its bytes as they are";
         return false;
@@ -202,7 +203,8 @@ int RunBatch(const std::vector<std::string>& args)
     for (size_t i = 0; i < records[0].fields.size(); ++i) {
         const std::string& h = records[0].fields[i];
         if (std::find(std::begin(kColumns), std::end(kColumns), h) == std::end(kColumns) || column.count(h)) {
-            Complain(PrintableName(listPath) + ": line 1: unknown or repeated column " + QuotedText(h, CodePage{0, true}));
+            Complain(PrintableName(listPath) + ": line 1: unknown or repeated column " +
+                     QuotedText(h, CodePage{0, true}));
             return kUsage;
         }
         column[h] = i;

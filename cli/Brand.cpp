@@ -96,9 +96,8 @@ int RunBrand(const std::vector<std::string>& args)
     if (parsed >= 0)
         return parsed;
     if (a.positional.size() != 1 || !a.Has("--name") || !a.Has("--link"))
-        return UsageError(a.positional.size() != 1 ? "brand: name exactly one file"
-                                                   : "brand: --name and --link are required",
-                          kHelp);
+        return UsageError(
+            a.positional.size() != 1 ? "brand: name exactly one file" : "brand: --name and --link are required", kHelp);
     const std::string& path = a.positional[0];
     CodePage cp;
     std::string error;

@@ -171,7 +171,12 @@ bool CodePageOption(const ParsedArgs& a, CodePage& cp, std::string& error)
 
 bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::BrandTexts& out, std::string& why)
 {
-    const struct { const char* what; const std::string& in; std::string& out; } texts[] = {
+    const struct
+    {
+        const char* what;
+        const std::string& in;
+        std::string& out;
+    } texts[] = {
         {"the licensee name", typed.webName, out.webName},
         {"the web site link", typed.webLink, out.webLink},
         {"the Clickbank ID", typed.cbid, out.cbid},

@@ -121,9 +121,10 @@ void PrintText(const Report& r, const CodePage& cp)
     }
     if (r.pe.isPe) {
         if (r.pe.hasCertificate)
-            std::printf("  signed: a certificate table (%u bytes at %u). Branding will invalidate this signature: "
-                        "brand the file first, then sign it.\n",
-                        r.pe.certificateSize, r.pe.certificateOffset);
+            std::printf(
+                "  signed: a certificate table (%u bytes at %u). Branding will invalidate this signature: "
+                "brand the file first, then sign it.\n",
+                r.pe.certificateSize, r.pe.certificateOffset);
         else
             std::printf("  not signed\n");
         if (r.pe.hasOverlay)

@@ -41,8 +41,8 @@ constexpr uint32_t kCertificateDirectory = 4;
 // otherwise what is wrong, naming the entry.
 std::string CertificateProblem(const Bounded& f, uint64_t nSize, uint32_t headersSize, uint32_t off, uint32_t size)
 {
-    const std::string table = "the certificate table (" + std::to_string(size) + " bytes at offset " +
-                              std::to_string(off) + ")";
+    const std::string table =
+        "the certificate table (" + std::to_string(size) + " bytes at offset " + std::to_string(off) + ")";
     if (static_cast<uint64_t>(off) + size > nSize)
         return table + " runs past the end of the file";
     if (off < headersSize)

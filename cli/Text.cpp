@@ -95,7 +95,8 @@ bool ToCodePage(const std::string& utf8, const CodePage& cp, std::string& out, s
     }
     const size_t bad = fw::FirstInvalidUtf8(utf8);
     if (bad != std::string::npos) {
-        why = "is not valid UTF-8 (byte " + std::to_string(bad + 1) + "); give --codepage bytes to brand bytes as they are";
+        why = "is not valid UTF-8 (byte " + std::to_string(bad + 1) +
+              "); give --codepage bytes to brand bytes as they are";
         return false;
     }
     uint32_t unheld = 0;
@@ -162,7 +163,8 @@ std::string PrintableName(const std::string& name)
 {
     std::string out;
     for (char ch : name)
-        out += IsControl(static_cast<unsigned char>(ch)) ? EscapedByte(static_cast<unsigned char>(ch)) : std::string(1, ch);
+        out += IsControl(static_cast<unsigned char>(ch)) ? EscapedByte(static_cast<unsigned char>(ch))
+                                                         : std::string(1, ch);
     return out;
 }
 

@@ -21,9 +21,9 @@ brand::LocateResult Reference(const std::vector<uint8_t>& image, const uint8_t* 
                 break;
         }
     }
-    r.status = image.size() <= 60 ? brand::LocateResult::kTooSmall
-               : matches == 0     ? brand::LocateResult::kNoMarker
-               : matches == 1     ? brand::LocateResult::kOneMarker
+    r.status = image.size() <= 60           ? brand::LocateResult::kTooSmall
+               : matches == 0               ? brand::LocateResult::kNoMarker
+               : matches == 1               ? brand::LocateResult::kOneMarker
                : r.second - r.first == 1060 ? brand::LocateResult::kLocated
                                             : brand::LocateResult::kWrongDistance;
     return r;
@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::memcpy(image.data() + a + distance, marker, 60);
     }
     const brand::LocateResult want = Reference(image, marker);
-    const brand::LocateResult got =
-        brand::LocateBlock(image.data(), static_cast<uint32_t>(image.size()), marker);
+    const brand::LocateResult got = brand::LocateBlock(image.data(), static_cast<uint32_t>(image.size()), marker);
     brand::MarkerScanner scanner(marker, image.size());
     const size_t chunk = 1 + data[0] % 97;
     for (size_t at = 0; at < image.size(); at += chunk)

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test tier: native unit tests, plainly and under the sanitizers; a
+# Runs every test tier: the format check; native unit tests, plainly and under the sanitizers; a
 # short run of each fuzz target; the 32-bit build under Wine where
 # this host can execute 32-bit code (its host-side checks otherwise); and the
 # 64-bit build's unit and end-to-end tests under Wine and Xvfb, last, so that
@@ -8,6 +8,11 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 xvfb=(xvfb-run -a -s "-screen 0 1024x768x24")
 failed=()
+
+echo "== format: every C++ file as .clang-format has it (clang-format 14)"
+sources=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print)
+# shellcheck disable=SC2086
+clang-format-14 --dry-run -Werror $sources || failed+=(format)
 
 echo "== native unit tests"
 ctest --preset native || failed+=(native)

@@ -37,7 +37,7 @@ CBranderDlg::~CBranderDlg() = default;
 void CBranderDlg::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_CBID,    m_strCBID);
+    DDX_Text(pDX, IDC_CBID, m_strCBID);
     DDX_Text(pDX, IDC_QLBLINK, m_strQLBLink);
     DDX_Text(pDX, IDC_MRWLINK, m_strMRWLink);
     DDX_Text(pDX, IDC_WEBLINK, m_strWebLink);
@@ -45,9 +45,9 @@ void CBranderDlg::DoDataExchange(CDataExchange* pDX)
 }
 
 BEGIN_MESSAGE_MAP(CBranderDlg, CDialog)
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(IDC_CLICKHERE, OnClickHere)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_CLICKHERE, OnClickHere)
 END_MESSAGE_MAP()
 
 BOOL CBranderDlg::OnInitDialog()
@@ -63,7 +63,7 @@ BOOL CBranderDlg::OnInitDialog()
     CWinApp* pApp = AfxGetApp();
     m_strWebName = pApp->GetProfileString(brand::kSection, brand::kWebName, "");
     m_strWebLink = pApp->GetProfileString(brand::kSection, brand::kWebLink, "");
-    m_strCBID    = pApp->GetProfileString(brand::kSection, brand::kCBID, "");
+    m_strCBID = pApp->GetProfileString(brand::kSection, brand::kCBID, "");
     m_strMRWLink = pApp->GetProfileString(brand::kSection, brand::kMRWLink, "");
     m_strQLBLink = pApp->GetProfileString(brand::kSection, brand::kQLBLink, "");
     UpdateData(FALSE);
@@ -95,7 +95,7 @@ void CBranderDlg::OnOK()
     }
     m_strWebName = ToCString(check.texts.webName);
     m_strWebLink = ToCString(check.texts.webLink);
-    m_strCBID    = ToCString(check.texts.cbid);
+    m_strCBID = ToCString(check.texts.cbid);
     m_strMRWLink = ToCString(check.texts.mirrowenLink);
     m_strQLBLink = ToCString(check.texts.quillburnLink);
 

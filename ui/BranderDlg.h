@@ -13,7 +13,9 @@ public:
     explicit CBranderDlg(CWnd* pParent = nullptr);
     ~CBranderDlg() override;
 
-    enum { IDD = IDD_BRANDER_DIALOG };
+    enum {
+        IDD = IDD_BRANDER_DIALOG
+    };
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

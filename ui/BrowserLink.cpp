@@ -19,9 +19,10 @@ BOOL CBranderDlg::OpenUrl(CString url, int reportFailure)
         return TRUE;
     if (reportFailure) {
         CString strMessage;
-        strMessage.Format("Unable to activate your Internet browser\n\nPlease activate your browser and enter the "
-                          "address:\n\n%s",
-                          url.GetString());
+        strMessage.Format(
+            "Unable to activate your Internet browser\n\nPlease activate your browser and enter the "
+            "address:\n\n%s",
+            url.GetString());
         AfxMessageBox(strMessage, MB_OK | MB_ICONSTOP, 0);
     }
     return FALSE;

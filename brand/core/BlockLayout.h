@@ -11,7 +11,7 @@ namespace brand {
 inline constexpr uint32_t kMarkerLength = 60;
 inline constexpr uint32_t kDataAreaLength = 1000;
 inline constexpr uint32_t kBlockLength = kMarkerLength + kDataAreaLength + kMarkerLength;
-inline constexpr uint32_t kDataAreaOffset = kMarkerLength;                    // in the block
+inline constexpr uint32_t kDataAreaOffset = kMarkerLength;                       // in the block
 inline constexpr uint32_t kEndMarkerOffset = kDataAreaOffset + kDataAreaLength;  // in the block
 
 // The template flag: a 32-bit integer, zero once branded.

@@ -11,8 +11,8 @@ namespace brand {
 struct LocateResult
 {
     enum Status {
-        kLocated,        // the first two markers are 1060 bytes apart
-        kTooSmall,       // 60 bytes or less: nothing is searched
+        kLocated,   // the first two markers are 1060 bytes apart
+        kTooSmall,  // 60 bytes or less: nothing is searched
         kNoMarker,
         kOneMarker,
         kWrongDistance,  // the first two markers stand at another distance

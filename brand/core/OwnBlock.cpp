@@ -6,8 +6,8 @@
 #include "BlockLayout.h"
 
 // 99 digits and a NUL: one cell of the template.
-#define VB_CELL                                                                                          \
-    "123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789" \
+#define VB_CELL                                                                                                        \
+    "123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"              \
     "\0"
 #define VB_MARKER "xgrwd[ut095noosernf34985y9237yrjnlms84thzcne9hwjoelkm8u59843"
 

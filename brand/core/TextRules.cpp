@@ -45,7 +45,12 @@ TextCheck CheckAndNormalise(BrandTexts t)
     PrefixBareWww(t.mirrowenLink);
     PrefixBareWww(t.quillburnLink);
 
-    const struct { const std::string& text; uint32_t max; const char* message; } limits[] = {
+    const struct
+    {
+        const std::string& text;
+        uint32_t max;
+        const char* message;
+    } limits[] = {
         {t.webName, kWebNameSlot.MaxText(), kNameTooLong},
         {t.webLink, kWebLinkSlot.MaxText(), kLinkTooLong},
         {t.cbid, kCBIDSlot.MaxText(), kCBIDTooLong},

@@ -7,8 +7,7 @@
 
 namespace brand {
 
-NewFile::OpenResult NewFile::Open(LPCSTR pszDestination, std::initializer_list<const CFile*> inputs,
-                                  uint32_t nNewMode)
+NewFile::OpenResult NewFile::Open(LPCSTR pszDestination, std::initializer_list<const CFile*> inputs, uint32_t nNewMode)
 {
     Discard();
     m_strDestination = CFile::ResolveLinks(pszDestination);
@@ -37,14 +36,15 @@ NewFile::OpenResult NewFile::Open(LPCSTR pszDestination, std::initializer_list<c
 
     static std::atomic<unsigned> counter{0};
     const std::string folder = CFile::FolderOf(m_strDestination).GetString();
-    const std::string stem = folder + (folder.back() == CFile::PathSeparator() ? "" : std::string(1, CFile::PathSeparator())) +
+    const std::string stem = folder +
+                             (folder.back() == CFile::PathSeparator() ? "" : std::string(1, CFile::PathSeparator())) +
                              kTempPrefix + std::to_string(CFile::ProcessId()) + "-";
     // A name left behind by a copy that was killed is skipped, not reused.
     for (int attempt = 0;; ++attempt) {
         const std::string temp = stem + std::to_string(++counter) + ".tmp";
         CFileException e;
-        if (m_file.Open(temp.c_str(), CFile::modeCreateNew | CFile::modeReadWrite | CFile::shareExclusive |
-                                          CFile::typeBinary, &e)) {
+        if (m_file.Open(temp.c_str(),
+                        CFile::modeCreateNew | CFile::modeReadWrite | CFile::shareExclusive | CFile::typeBinary, &e)) {
             m_strTemp = temp.c_str();
             m_file.SetFilePath(m_strDestination);  // what its errors are about
             return opened;

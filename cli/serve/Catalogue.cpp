@@ -291,9 +291,8 @@ bool MasterChanged(const Master& m)
 {
     CFileStatus st;
     // A master missing for a moment, while it is replaced, is not a change yet.
-    return CFile::GetStatus(m.path.c_str(), st) &&
-           (st.m_nFileId != m.fileId || st.m_nVolume != m.volume || st.m_size != m.size ||
-            st.m_nModifiedNs != m.modifiedNs);
+    return CFile::GetStatus(m.path.c_str(), st) && (st.m_nFileId != m.fileId || st.m_nVolume != m.volume ||
+                                                    st.m_size != m.size || st.m_nModifiedNs != m.modifiedNs);
 }
 
 std::unique_ptr<Affiliates> OpenAffiliates(const std::string& path, const CodePage& cp,

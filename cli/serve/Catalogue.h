@@ -31,7 +31,7 @@ struct Master
     uint64_t dataOffset = 0;  // of the block's data area
     uint64_t volume = 0, fileId = 0;
     int64_t modifiedNs = 0;  // nanoseconds since 1970
-    std::string digest;    // SHA-256 of the whole file: the same on every server
+    std::string digest;      // SHA-256 of the whole file: the same on every server
     bool isSigned = false;
 };
 

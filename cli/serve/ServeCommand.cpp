@@ -96,9 +96,9 @@ int RunServe(const std::vector<std::string>& args)
             rest.push_back(args[i]);
     }
     const int parsed = ParseCommand(rest,
-                                    {"--affiliates", "--listen", "--link-key", "--unknown", "--access-log", "--codepage",
-                                     "--threads", "--max-connections", "--max-per-client", "--request-timeout",
-                                     "--idle-timeout", "--min-rate", "--rate-window", "--drain"},
+                                    {"--affiliates", "--listen", "--link-key", "--unknown", "--access-log",
+                                     "--codepage", "--threads", "--max-connections", "--max-per-client",
+                                     "--request-timeout", "--idle-timeout", "--min-rate", "--rate-window", "--drain"},
                                     {}, kServeHelp, a);
     if (parsed >= 0)
         return parsed;
@@ -135,7 +135,8 @@ int RunServe(const std::vector<std::string>& args)
     uint64_t threads = std::max(2u, std::thread::hardware_concurrency()), maxConn = o.maxConnections,
              perClient = o.maxPerClient, reqTimeout = o.requestTimeout, idle = o.idleTimeout, rate = o.minRate,
              window = o.rateWindow, drain = o.drainSeconds;
-    if (!Number(a, "--threads", 1, 256, threads, error) || !Number(a, "--max-connections", 1, 1000000, maxConn, error) ||
+    if (!Number(a, "--threads", 1, 256, threads, error) ||
+        !Number(a, "--max-connections", 1, 1000000, maxConn, error) ||
         !Number(a, "--max-per-client", 1, 1000000, perClient, error) ||
         !Number(a, "--request-timeout", 1, 3600, reqTimeout, error) ||
         !Number(a, "--idle-timeout", 1, 3600, idle, error) || !Number(a, "--min-rate", 0, 1u << 30, rate, error) ||

@@ -86,7 +86,10 @@ bool PercentDecode(beast::string_view in, std::string& out)
             continue;
         }
         auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
         };
         if (i + 2 >= in.size() || hex(in[i + 1]) < 0 || hex(in[i + 2]) < 0)
             return false;
@@ -97,7 +100,11 @@ bool PercentDecode(beast::string_view in, std::string& out)
 }
 
 // A single byte range, or why not.
-enum class RangeKind { kNone, kOne, kUnsatisfiable };
+enum class RangeKind {
+    kNone,
+    kOne,
+    kUnsatisfiable
+};
 
 RangeKind ParseRange(beast::string_view value, uint64_t size, uint64_t& first, uint64_t& last)
 {
@@ -307,8 +314,7 @@ private:
 };
 
 Session::Session(Server& server, tcp::socket socket, std::string client)
-    : m_server(server), m_stream(std::move(socket)), m_client(std::move(client)),
-      m_rateTimer(m_stream.get_executor())
+    : m_server(server), m_stream(std::move(socket)), m_client(std::move(client)), m_rateTimer(m_stream.get_executor())
 {
 }
 
@@ -357,8 +363,8 @@ void Session::OnRequest(beast::error_code ec)
         m_requestLine = "-";
         m_keepAlive = false;
         Answer a;
-        a.status = ec == http::error::header_limit ? http::status::request_header_fields_too_large
-                                                   : http::status::bad_request;
+        a.status =
+            ec == http::error::header_limit ? http::status::request_header_fields_too_large : http::status::bad_request;
         a.text = ec == http::error::header_limit ? "request header too large\n" : "malformed request\n";
         Send(std::move(a));
         return;
@@ -424,12 +430,12 @@ Session::Answer Session::Decide(const http::request<http::empty_body>& req)
 
     const Master& m = *a.master;
     a.filename = product + ".exe";
-    a.etag = "\"" +
-             Sha256Hex(m.digest +
-                       (a.affiliate ? std::string(reinterpret_cast<const char*>(a.affiliate->area.data()), 1000)
-                                    : std::string("unbranded")))
-                 .substr(0, 32) +
-             "\"";
+    a.etag =
+        "\"" +
+        Sha256Hex(m.digest + (a.affiliate ? std::string(reinterpret_cast<const char*>(a.affiliate->area.data()), 1000)
+                                          : std::string("unbranded")))
+            .substr(0, 32) +
+        "\"";
     a.lastModified = HttpDate(m.modifiedNs / 1000000000);
 
     // Conditional requests: the entity tag first, then the date.
@@ -506,18 +512,19 @@ void Session::Send(Answer answer)
     }
     m_serializer.emplace(m_header);
     m_stream.expires_after(std::chrono::seconds(m_server.Options().rateWindow * 2));
-    http::async_write_header(m_stream, *m_serializer, [self = shared_from_this(), a, body](beast::error_code ec, size_t) {
-        if (ec) {
-            self->Finished(a, 0, false);
-            return;
-        }
-        if (a->head || a->status == http::status::not_modified)
-            self->Finished(a, 0, self->m_keepAlive);
-        else if (body)
-            self->SendPieces(a);
-        else
-            self->SendText(a);
-    });
+    http::async_write_header(m_stream, *m_serializer,
+                             [self = shared_from_this(), a, body](beast::error_code ec, size_t) {
+                                 if (ec) {
+                                     self->Finished(a, 0, false);
+                                     return;
+                                 }
+                                 if (a->head || a->status == http::status::not_modified)
+                                     self->Finished(a, 0, self->m_keepAlive);
+                                 else if (body)
+                                     self->SendPieces(a);
+                                 else
+                                     self->SendText(a);
+                             });
 }
 
 void Session::SendText(const std::shared_ptr<Answer>& a)
@@ -651,7 +658,8 @@ int Server::Run()
     }
     std::string why;
     try {
-        m_table = OpenAffiliates(m_o.table, m_o.codePage, [this](const std::string& s) { Log(s); }, why);
+        m_table = OpenAffiliates(
+            m_o.table, m_o.codePage, [this](const std::string& s) { Log(s); }, why);
     } catch (const CFileException& e) {
         why = Describe(e);
     }

@@ -127,9 +127,8 @@ std::vector<DecodedRun> DecodeCodePage(const std::string& bytes, unsigned cp)
         if (i + n > bytes.size())
             n = 1;
         wchar_t w[2];
-        const int m = known ? MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data() + i, static_cast<int>(n),
-                                                  w, 2)
-                            : 0;
+        const int m =
+            known ? MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data() + i, static_cast<int>(n), w, 2) : 0;
         // The tables give C1 control characters for the bytes a code page
         // leaves undefined; those are not text.
         const bool defined = m > 0 && !(b >= 0x80 && w[0] >= 0x80 && w[0] <= 0x9F) && w[0] != 0xFFFD;

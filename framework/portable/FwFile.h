@@ -12,7 +12,11 @@
 // What the system says of a file, read through a handle or by path.
 struct CFileStatus
 {
-    enum Kind { kindFile, kindFolder, kindStream };  // stream: a device, FIFO or socket
+    enum Kind {
+        kindFile,
+        kindFolder,
+        kindStream
+    };  // stream: a device, FIFO or socket
 
     uint64_t m_size = 0;
     BOOL m_bReadOnly = FALSE;  // POSIX: no write bit at all; Windows: the read-only attribute
@@ -44,18 +48,22 @@ public:
         shareDenyWrite = 0x0020,
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
-        modeCreate = 0x1000,     // created if missing, truncated if it exists...
-        modeNoTruncate = 0x2000, // ...unless this is given too
-        modeCreateNew = 0x4000,  // created, failing if it exists; only its owner may use it
+        modeCreate = 0x1000,      // created if missing, truncated if it exists...
+        modeNoTruncate = 0x2000,  // ...unless this is given too
+        modeCreateNew = 0x4000,   // created, failing if it exists; only its owner may use it
         typeBinary = 0x8000,
     };
 
     // The result of TryLock.
-    enum LockResult { lockTaken, lockHeldElsewhere, lockUnsupported };
+    enum LockResult {
+        lockTaken,
+        lockHeldElsewhere,
+        lockUnsupported
+    };
 
     CFile() noexcept = default;
     CFile(LPCSTR pszFileName, UINT nOpenFlags);  // throws CFileException
-    ~CFile();                                   // closes without throwing, unless attached
+    ~CFile();                                    // closes without throwing, unless attached
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 

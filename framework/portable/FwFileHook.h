@@ -8,7 +8,15 @@
 
 namespace fw {
 
-enum class FileStep { Open, Read, Write, Flush, Close, Lock, Rename };
+enum class FileStep {
+    Open,
+    Read,
+    Write,
+    Flush,
+    Close,
+    Lock,
+    Rename
+};
 
 // Where a step happens in its file: the offset of a positioned read or write.
 inline constexpr uint64_t kNoOffset = ~0ull;

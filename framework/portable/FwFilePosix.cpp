@@ -262,8 +262,7 @@ void CFile::CopyTo(CFile& dest, uint64_t nOffset, uint64_t nCount)
             const int err = errno;
             // A write error names the destination, a read error this file.
             const bool bDestSide = err == ENOSPC || err == EFBIG || err == EPIPE || err == EDQUOT;
-            AfxThrowFileException(fw::FileCauseOfOsError(err), err,
-                                  bDestSide ? dest.m_strFileName : m_strFileName);
+            AfxThrowFileException(fw::FileCauseOfOsError(err), err, bDestSide ? dest.m_strFileName : m_strFileName);
         }
         if (n == 0)
             AfxThrowFileException(CFileException::endOfFile, -1, m_strFileName);

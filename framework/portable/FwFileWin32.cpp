@@ -38,8 +38,8 @@ int FileCauseOfOsError(long lOsError)
 CString DescribeOsError(long lOsError)
 {
     char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(lOsError),
-                   0, text, sizeof text, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(lOsError), 0,
+                   text, sizeof text, nullptr);
     int n = lstrlenA(text);
     while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.' || text[n - 1] == ' '))
         --n;
@@ -97,8 +97,8 @@ void FillStatus(HANDLE h, CFileStatus& r, BOOL& ok)
     r.m_nFileId = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     r.m_nLinks = info.nNumberOfLinks;
     // FILETIME counts 100 ns from 1601.
-    const uint64_t ticks = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                           info.ftLastWriteTime.dwLowDateTime;
+    const uint64_t ticks =
+        (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
     r.m_nModifiedNs = (static_cast<int64_t>(ticks) - 116444736000000000LL) * 100;
     ok = TRUE;
 }
@@ -184,7 +184,8 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     Abort();
     auto fail = [&](DWORD err) {
         if (pError)
-            *pError = CFileException(fw::FileCauseOfOsError(static_cast<long>(err)), static_cast<long>(err), pszFileName);
+            *pError =
+                CFileException(fw::FileCauseOfOsError(static_cast<long>(err)), static_cast<long>(err), pszFileName);
         return FALSE;
     };
     try {
@@ -197,9 +198,7 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
 
     const bool bWrite = (nOpenFlags & (modeWrite | modeReadWrite)) != 0;
     const bool bCreateNew = (nOpenFlags & modeCreateNew) != 0;
-    DWORD access = (nOpenFlags & modeReadWrite) ? GENERIC_READ | GENERIC_WRITE
-                   : bWrite                     ? GENERIC_WRITE
-                                                : GENERIC_READ;
+    DWORD access = (nOpenFlags & modeReadWrite) ? GENERIC_READ | GENERIC_WRITE : bWrite ? GENERIC_WRITE : GENERIC_READ;
     if (bCreateNew)
         access |= READ_CONTROL | WRITE_DAC;  // its permissions are set through this handle
     DWORD share;
@@ -209,8 +208,8 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     case shareDenyRead: share = FILE_SHARE_WRITE; break;
     default: share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE; break;
     }
-    const DWORD disposition = bCreateNew                    ? CREATE_NEW
-                              : !(nOpenFlags & modeCreate)  ? OPEN_EXISTING
+    const DWORD disposition = bCreateNew                      ? CREATE_NEW
+                              : !(nOpenFlags & modeCreate)    ? OPEN_EXISTING
                               : (nOpenFlags & modeNoTruncate) ? OPEN_ALWAYS
                                                               : CREATE_ALWAYS;
 
@@ -224,8 +223,8 @@ BOOL CFile::Open(LPCSTR pszFileName, UINT nOpenFlags, CFileException* pError)
     COwnerOnlySecurity ownerOnly;
     if (bCreateNew && !ownerOnly.IsOk())
         return fail(GetLastError() != NO_ERROR ? GetLastError() : ERROR_ACCESS_DENIED);
-    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), access, share, bCreateNew ? ownerOnly.Get() : nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), access, share, bCreateNew ? ownerOnly.Get() : nullptr,
+                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return fail(GetLastError());
     const bool bDisk = GetFileType(h) == FILE_TYPE_DISK;
@@ -288,8 +287,8 @@ void CFile::WriteLoop(uint64_t nOffset, const void* pBuf, UINT nCount)
         DWORD want = nCount - done;
         if (want > kMaxChunk)
             want = kMaxChunk;
-        want = fw::FileStepHook(fw::FileStep::Write, m_strFileName, want, bAt ? nOffset + done : fw::kNoOffset,
-                                p + done);
+        want =
+            fw::FileStepHook(fw::FileStep::Write, m_strFileName, want, bAt ? nOffset + done : fw::kNoOffset, p + done);
         if (want == 0)
             AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
         DWORD put = 0;
@@ -395,12 +394,13 @@ BOOL CFile::GetStatus(CFileStatus& rStatus) const
 
 BOOL CFile::GetStatus(LPCSTR pszFileName, CFileStatus& rStatus, CFileException* pError)
 {
-    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = CreateFileW(WideName(pszFileName).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         if (pError)
-            *pError = CFileException(fw::FileCauseOfOsError(static_cast<long>(err)), static_cast<long>(err), pszFileName);
+            *pError =
+                CFileException(fw::FileCauseOfOsError(static_cast<long>(err)), static_cast<long>(err), pszFileName);
         return FALSE;
     }
     BOOL ok = FALSE;
@@ -421,9 +421,9 @@ BOOL CFile::SetPermissionsLike(const CFile& model)
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     GetSecurityDescriptorControl(sd, &control, &revision);
-    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
-                                                                       ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
     err = SetSecurityInfo(AsHandle(m_hFile), SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
     LocalFree(sd);
     if (err != ERROR_SUCCESS)
@@ -449,7 +449,8 @@ void CFile::SetNewFilePermissions(uint32_t)
 void CFile::Rename(LPCSTR pszOldName, LPCSTR pszNewName)
 {
     fw::FileStepHook(fw::FileStep::Rename, pszNewName, 0);
-    if (!MoveFileExW(WideName(pszOldName).c_str(), WideName(pszNewName).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(WideName(pszOldName).c_str(), WideName(pszNewName).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         ThrowError(GetLastError(), pszNewName);
 }
 

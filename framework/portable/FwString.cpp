@@ -38,8 +38,7 @@ CString::CString(const CString& src)
     Assign(src.m_pch, src.m_nLength);
 }
 
-CString::CString(CString&& src) noexcept
-    : m_pch(src.m_pch), m_nLength(src.m_nLength), m_nCapacity(src.m_nCapacity)
+CString::CString(CString&& src) noexcept : m_pch(src.m_pch), m_nLength(src.m_nLength), m_nCapacity(src.m_nCapacity)
 {
     src.m_pch = nullptr;
     src.m_nLength = src.m_nCapacity = 0;

@@ -11,7 +11,7 @@ public:
     CString() noexcept;
     CString(const CString& src);
     CString(CString&& src) noexcept;
-    CString(LPCSTR psz);                  // NUL-terminated; null gives the empty text
+    CString(LPCSTR psz);                    // NUL-terminated; null gives the empty text
     CString(const char* pch, int nLength);  // counted; may hold NUL bytes
     ~CString();
 

@@ -5,8 +5,7 @@
 #include "FwException.h"
 #include "FwMessageBox.h"
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd)
 {
 }
 
@@ -15,8 +14,8 @@ CDialog::~CDialog() = default;
 INT_PTR CDialog::DoModal()
 {
     HWND hParent = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
-    return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hParent,
-                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hParent, &CDialog::DialogProc,
+                             reinterpret_cast<LPARAM>(this));
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
@@ -81,8 +80,14 @@ bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& lRes
 {
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
-        case IDOK: OnOK(); lResult = 0; return true;
-        case IDCANCEL: OnCancel(); lResult = 0; return true;
+        case IDOK:
+            OnOK();
+            lResult = 0;
+            return true;
+        case IDCANCEL:
+            OnCancel();
+            lResult = 0;
+            return true;
         default: break;
         }
     }

@@ -31,38 +31,40 @@ struct AFX_MSGMAP_ENTRY
     LRESULT (*pfn)(CDialog* pDlg, WPARAM wParam, LPARAM lParam);
 };
 
-#define DECLARE_MESSAGE_MAP() \
-protected:                    \
+#define DECLARE_MESSAGE_MAP()                                                                                          \
+protected:                                                                                                             \
     const AFX_MSGMAP_ENTRY* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)               \
-    const AFX_MSGMAP_ENTRY* theClass::GetMessageMap() const  \
-    {                                                        \
-        using ThisClass [[maybe_unused]] = theClass;         \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                                         \
+    const AFX_MSGMAP_ENTRY* theClass::GetMessageMap() const                                                            \
+    {                                                                                                                  \
+        using ThisClass [[maybe_unused]] = theClass;                                                                   \
         static const AFX_MSGMAP_ENTRY entries[] = {
 
-#define ON_WM_PAINT()                                                                 \
-    {WM_PAINT, 0, 0, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {                      \
-         static_cast<ThisClass*>(p)->OnPaint();                                       \
-         return 0;                                                                    \
+#define ON_WM_PAINT()                                                                                                  \
+    {WM_PAINT, 0, 0, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {                                                       \
+         static_cast<ThisClass*>(p)->OnPaint();                                                                        \
+         return 0;                                                                                                     \
      }},
 
-#define ON_WM_QUERYDRAGICON()                                                                        \
-    {WM_QUERYDRAGICON, 0, 0, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {                             \
-         return reinterpret_cast<LRESULT>(static_cast<ThisClass*>(p)->OnQueryDragIcon());            \
+#define ON_WM_QUERYDRAGICON()                                                                                          \
+    {WM_QUERYDRAGICON, 0, 0, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {                                               \
+         return reinterpret_cast<LRESULT>(static_cast<ThisClass*>(p)->OnQueryDragIcon());                              \
      }},
 
-#define ON_BN_CLICKED(id, memberFxn)                                                  \
-    {WM_COMMAND, BN_CLICKED, id, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {          \
-         static_cast<ThisClass*>(p)->memberFxn();                                     \
-         return 0;                                                                    \
+#define ON_BN_CLICKED(id, memberFxn)                                                                                   \
+    {WM_COMMAND, BN_CLICKED, id, [](CDialog* p, WPARAM, LPARAM) -> LRESULT {                                           \
+         static_cast<ThisClass*>(p)->memberFxn();                                                                      \
+         return 0;                                                                                                     \
      }},
 
-#define END_MESSAGE_MAP()  \
-    {0, 0, 0, nullptr}     \
-    }                      \
-    ;                      \
-    return entries;        \
+#define END_MESSAGE_MAP()                                                                                              \
+    {                                                                                                                  \
+        0, 0, 0, nullptr                                                                                               \
+    }                                                                                                                  \
+    }                                                                                                                  \
+    ;                                                                                                                  \
+    return entries;                                                                                                    \
     }
 
 class CDialog : public CWnd

@@ -6,12 +6,11 @@
 namespace {
 // Room for any path the chooser can return, long paths included.
 constexpr size_t kFileBuffer = 32768;
-}
+}  // namespace
 
-CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
-                         LPCSTR lpszFilter, CWnd* pParentWnd)
-    : m_ofn(), m_strDefExt(lpszDefExt), m_file(kFileBuffer, '\0'),
-      m_pParentWnd(pParentWnd)
+CFileDialog::CFileDialog(BOOL, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags, LPCSTR lpszFilter,
+                         CWnd* pParentWnd)
+    : m_ofn(), m_strDefExt(lpszDefExt), m_file(kFileBuffer, '\0'), m_pParentWnd(pParentWnd)
 {
     if (lpszFileName != nullptr)
         std::strncpy(m_file.data(), lpszFileName, kFileBuffer - 1);

@@ -66,7 +66,7 @@ protected:
 // Stored texts
 
 const Texts kPreset = {
-    "   Leading Spaces Ltd", "www.example.com/shop", "Caf\xe9", "http://mirrowen.example/?id=7&ref=a%20b",
+    "   Leading Spaces Ltd",  "www.example.com/shop", "Caf\xe9", "http://mirrowen.example/?id=7&ref=a%20b",
     "quillburn \xc0\xff end",
 };
 

@@ -23,10 +23,8 @@ void PrintTo(const Texts& t, std::ostream* os)
 }
 
 const Field kFields[5] = {
-    {"WebName", 1009, &Texts::webName, 360, 100},
-    {"WebLink", 1010, &Texts::webLink, 460, 100},
-    {"CBID", 1008, &Texts::cbid, 100, 60},
-    {"MRWLink", 1011, &Texts::mirrowen, 160, 100},
+    {"WebName", 1009, &Texts::webName, 360, 100},   {"WebLink", 1010, &Texts::webLink, 460, 100},
+    {"CBID", 1008, &Texts::cbid, 100, 60},          {"MRWLink", 1011, &Texts::mirrowen, 160, 100},
     {"QLBLink", 1007, &Texts::quillburn, 260, 100},
 };
 

@@ -120,7 +120,12 @@ std::optional<std::string> MessageBoxText(HWND box);
 // Finds the button labelled "OK", clicks it and waits until the box is gone.
 bool PressMessageBoxOk(HWND box, DWORD timeoutMs = kDefaultTimeoutMs);
 
-enum class IconColour { Red, Blue, Other, NoIcon };
+enum class IconColour {
+    Red,
+    Blue,
+    Other,
+    NoIcon
+};
 const char* ToString(IconColour colour);
 
 // Samples the icon of a message box on screen. Polls until the icon shows red or blue

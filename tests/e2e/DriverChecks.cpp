@@ -98,8 +98,8 @@ TEST(DriverPaths, QuotingFollowsTheRuntimeRules)
 TEST_F(FixtureTest, ArgumentsArriveUnchanged)
 {
     const std::string out = ScratchFile("args.bin");
-    const std::vector<std::string> args = {"/x", "--foo", "C:\\nothing.exe", "", "two words", "quote\"inside",
-                                           "trailing\\", "Caf\xe9"};
+    const std::vector<std::string> args = {"/x",        "--foo",         "C:\\nothing.exe", "",
+                                           "two words", "quote\"inside", "trailing\\",      "Caf\xe9"};
     std::vector<std::string> all = {"args", out};
     all.insert(all.end(), args.begin(), args.end());
     StartFixture(all);

@@ -109,9 +109,7 @@ private:
 INT_PTR CALLBACK FixtureDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
     switch (msg) {
-    case WM_INITDIALOG:
-        SetDlgItemTextA(dlg, kEditA, g_initialText);
-        return TRUE;
+    case WM_INITDIALOG: SetDlgItemTextA(dlg, kEditA, g_initialText); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             WriteParts(g_outFile, {ItemText(dlg, kEditA), ItemText(dlg, kEditB)});
@@ -132,8 +130,8 @@ int RunDialog()
 {
     constexpr WORD kButton = 0x0080;
     constexpr WORD kEdit = 0x0081;
-    DialogTemplate t("Driver Fixture", DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                     200, 90);
+    DialogTemplate t("Driver Fixture", DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 200,
+                     90);
     t.AddItem(kEdit, kEditA, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", 10, 10, 180, 14);
     t.AddItem(kEdit, kEditB, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, "", 10, 30, 180, 14);
     t.AddItem(kButton, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, "OK", 40, 65, 50, 14);

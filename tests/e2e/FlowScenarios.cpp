@@ -166,11 +166,18 @@ const IncompatibleCase kIncompatibleFiles[] = {
          return Bytes(text.begin(), text.end());
      }},
     {"empty file", [] { return Bytes(); }},
-    {"one marker", [] { return Join({Filler(500, 1), MarkerBytes(), Filler(3000, 2)}); }},
+    {"one marker",
+     [] {
+         return Join({Filler(500, 1), MarkerBytes(), Filler(3000, 2)});
+     }},
     {"two markers 1059 bytes apart",
-     [] { return Join({Filler(300, 3), MarkerBytes(), Filler(999, 4), MarkerBytes(), Filler(400, 5)}); }},
+     [] {
+         return Join({Filler(300, 3), MarkerBytes(), Filler(999, 4), MarkerBytes(), Filler(400, 5)});
+     }},
     {"two markers 1061 bytes apart",
-     [] { return Join({Filler(300, 3), MarkerBytes(), Filler(1001, 4), MarkerBytes(), Filler(400, 5)}); }},
+     [] {
+         return Join({Filler(300, 3), MarkerBytes(), Filler(1001, 4), MarkerBytes(), Filler(400, 5)});
+     }},
     {"first two markers at the wrong distance, the next pair right",
      [] {
          return Join({Filler(100, 6), MarkerBytes(), Filler(440, 7), MarkerBytes(), Filler(1000, 8), MarkerBytes(),
@@ -178,11 +185,10 @@ const IncompatibleCase kIncompatibleFiles[] = {
      }},
     {"markers 1060 apart with one byte changed",
      [] {
-         return Join({Filler(300, 3), MarkerWithByteChanged(), Filler(1000, 4), MarkerWithByteChanged(),
-                      Filler(400, 5)});
+         return Join(
+             {Filler(300, 3), MarkerWithByteChanged(), Filler(1000, 4), MarkerWithByteChanged(), Filler(400, 5)});
      }},
-    {"a program without a block",
-     [] { return ReadWholeFile("C:\\windows\\system32\\notepad.exe").value_or(Bytes()); },
+    {"a program without a block", [] { return ReadWholeFile("C:\\windows\\system32\\notepad.exe").value_or(Bytes()); },
      1000},
 };
 
@@ -238,7 +244,11 @@ TEST_F(FlowScenario, CompatibleCopyOpensTheDialogAndIsLeftAlone)
 // ---------------------------------------------------------------------------------------
 // Branding, start to end
 
-enum class Source { Brander, Fixture, Synthetic };
+enum class Source {
+    Brander,
+    Fixture,
+    Synthetic
+};
 
 // A target that is no program: a block with rubbish in its data area, a third marker
 // after it and bytes all around.
@@ -253,7 +263,7 @@ struct BrandCase
     const char* name;
     Source source;
     Texts typed;
-    Texts stored;  // after the checks: leading white space gone, "www." links completed
+    Texts stored;                                 // after the checks: leading white space gone, "www." links completed
     std::map<std::string, std::string> identity;  // what the branded fixture prints
 };
 
@@ -424,8 +434,8 @@ const CheckCase kChecks[] = {
 
 const CheckCase* FindCheck(const std::string& name)
 {
-    const CheckCase* c = std::find_if(std::begin(kChecks), std::end(kChecks),
-                                      [&](const CheckCase& k) { return k.name == name; });
+    const CheckCase* c =
+        std::find_if(std::begin(kChecks), std::end(kChecks), [&](const CheckCase& k) { return k.name == name; });
     return c == std::end(kChecks) ? nullptr : c;
 }
 
@@ -452,8 +462,8 @@ TEST_F(FlowScenario, AfterFailedChecksTheSameDialogStillBrands)
 {
     const OpenTarget t = PlaceAndOpen(Programs().brander);
     ASSERT_NE(t.dlg, nullptr);
-    for (const char* name : {"empty licensee name", "licensee name of 100 bytes",
-                             "Quillburn link that reaches 100 bytes with http://"}) {
+    for (const char* name :
+         {"empty licensee name", "licensee name of 100 bytes", "Quillburn link that reaches 100 bytes with http://"}) {
         SCOPED_TRACE(name);
         const CheckCase* c = FindCheck(name);
         ASSERT_NE(c, nullptr) << "no check case named " << name;
@@ -608,7 +618,11 @@ struct ClickHereCase
 };
 const ClickHereCase kClickHere[] = {
     {"with a browser", false, {"  Link Tester", "www.link.example", "lt1", "mrw", "qlb"}, {kAffiliatePage}, "", ""},
-    {"without a browser", true, {"No Browser", "www.nb.example", "nb1", "", ""}, {}, kBrowserFailure,
+    {"without a browser",
+     true,
+     {"No Browser", "www.nb.example", "nb1", "", ""},
+     {},
+     kBrowserFailure,
      "flow-browser-failure"},
 };
 

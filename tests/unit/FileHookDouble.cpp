@@ -112,8 +112,8 @@ UINT FileStepHook(FileStep step, LPCSTR pszPath, UINT nCount, uint64_t nOffset, 
     std::unique_lock<std::mutex> lock(p.mutex);
     if (p.recording && (step == FileStep::Flush || (step == FileStep::Write && pData != nullptr))) {
         const uint8_t* b = static_cast<const uint8_t*>(pData);
-        p.recorded.push_back({step, nOffset, step == FileStep::Write ? std::vector<uint8_t>(b, b + nCount)
-                                                                      : std::vector<uint8_t>()});
+        p.recorded.push_back(
+            {step, nOffset, step == FileStep::Write ? std::vector<uint8_t>(b, b + nCount) : std::vector<uint8_t>()});
     }
     const int n = ++p.counts[step];
     if (!p.armed || step != p.step || n != p.nth)

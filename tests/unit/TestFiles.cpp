@@ -46,8 +46,7 @@ ScratchDir::ScratchDir()
     GetTempPathA(MAX_PATH, tmp);
     static unsigned counter = 0;
     for (;;) {
-        m_path = std::string(tmp) + "vbtest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(++counter);
+        m_path = std::string(tmp) + "vbtest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
         if (CreateDirectoryA(m_path.c_str(), nullptr))
             break;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -87,8 +86,7 @@ ScratchDir::ScratchDir()
 ScratchDir::~ScratchDir()
 {
     nftw(
-        m_path.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return std::remove(p); }, 16,
+        m_path.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return std::remove(p); }, 16,
         FTW_DEPTH | FTW_PHYS);
 }
 

@@ -59,11 +59,8 @@ TEST(BlockTest, FillRefusesATextTooLongForItsSlotWithoutWriting)
     const std::string cbid60(60, 'c');
     const std::string long100(100, 'x');
     const BrandTexts cases[] = {
-        {ok, ok, cbid60, "", ""},
-        {ok, ok, "", long100, ""},
-        {ok, ok, "", "", long100},
-        {long100, ok, "", "", ""},
-        {ok, long100, "", "", ""},
+        {ok, ok, cbid60, "", ""},  {ok, ok, "", long100, ""}, {ok, ok, "", "", long100},
+        {long100, ok, "", "", ""}, {ok, long100, "", "", ""},
     };
     for (const BrandTexts& t : cases) {
         std::vector<uint8_t> area(1000, 0x55);
@@ -104,7 +101,8 @@ TEST(BlockTest, ReadingRuleDerivesTheIdentity)
 {
     const std::string hop = std::string(brand::kHopLinkAddress);
     const std::string id59(59, '7');
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::vector<uint8_t> block;
         int branded;
@@ -116,12 +114,12 @@ TEST(BlockTest, ReadingRuleDerivesTheIdentity)
         {"branded, all empty", Block(true), 1, brand::kDefaultMirrowenPage, brand::kDefaultQuillburnPage, "", ""},
         {"Clickbank ID only: equal hop links", Block(true, "abc", "", "", "N", "L"), 1, hop + "abc/plimsett",
          hop + "abc/plimsett", "N", "L"},
-        {"ID and Mirrowen link", Block(true, "abc", "http://m", "", "N", "L"), 1, "http://m", hop + "abc/plimsett",
-         "N", "L"},
+        {"ID and Mirrowen link", Block(true, "abc", "http://m", "", "N", "L"), 1, "http://m", hop + "abc/plimsett", "N",
+         "L"},
         {"both links, no ID", Block(true, "", "http://m", "http://q", "N", "L"), 1, "http://m", "http://q", "N", "L"},
         {"59-byte ID used whole", Block(true, id59), 1, hop + id59 + "/plimsett", hop + id59 + "/plimsett", "", ""},
-        {"texts taken as they stand", Block(true, "", " m ", "q.example", "  Name ", "www.x"), 1, " m ",
-         "q.example", "  Name ", "www.x"},
+        {"texts taken as they stand", Block(true, "", " m ", "q.example", "  Name ", "www.x"), 1, " m ", "q.example",
+         "  Name ", "www.x"},
     };
     {
         auto b = Block(false);

@@ -35,15 +35,15 @@ TEST(CsvTest, RefusesBrokenQuoting)
 
 TEST(SafeNameTest, RefusesWhatCouldLeaveTheFolderOrMisbehaveOnWindows)
 {
-    const char* refused[] = {"", ".", "..", "../x.exe", "a/b.exe", "a\\b.exe", "/abs.exe", "C:x.exe",
-                             "C:\\x.exe", "CON", "con.exe", "Nul.txt", "COM1", "lpt9.exe", "aux .exe",
-                             "x.exe.", "x.exe ", "a<b", "a|b", "tab\there", "q?.exe", "a*.exe", "a\"b"};
+    const char* refused[] = {"",          ".",   "..",      "../x.exe",  "a/b.exe", "a\\b.exe", "/abs.exe", "C:x.exe",
+                             "C:\\x.exe", "CON", "con.exe", "Nul.txt",   "COM1",    "lpt9.exe", "aux .exe", "x.exe.",
+                             "x.exe ",    "a<b", "a|b",     "tab\there", "q?.exe",  "a*.exe",   "a\"b"};
     for (const char* name : refused) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(cli::UnsafeNameReason(name).empty());
     }
-    const char* accepted[] = {"a.exe", "Brand Me.exe", "..a.exe", "con1.exe", "com10.exe", "CONSOLE.exe",
-                              "caf\xe9.exe", ".hidden"};
+    const char* accepted[] = {"a.exe",     "Brand Me.exe", "..a.exe",     "con1.exe",
+                              "com10.exe", "CONSOLE.exe",  "caf\xe9.exe", ".hidden"};
     for (const char* name : accepted) {
         SCOPED_TRACE(name);
         EXPECT_EQ(cli::UnsafeNameReason(name), "");
@@ -51,11 +51,13 @@ TEST(SafeNameTest, RefusesWhatCouldLeaveTheFolderOrMisbehaveOnWindows)
 }
 
 // A minimal PE image: headers, one section, and room for what a case adds.
-std::vector<uint8_t> Pe(bool pe32plus, uint32_t certOffset, uint32_t certSize, uint32_t sectionEnd,
-                        size_t fileSize)
+std::vector<uint8_t> Pe(bool pe32plus, uint32_t certOffset, uint32_t certSize, uint32_t sectionEnd, size_t fileSize)
 {
     std::vector<uint8_t> f(fileSize, 0);
-    auto put16 = [&](size_t at, uint32_t v) { f[at] = uint8_t(v); f[at + 1] = uint8_t(v >> 8); };
+    auto put16 = [&](size_t at, uint32_t v) {
+        f[at] = uint8_t(v);
+        f[at + 1] = uint8_t(v >> 8);
+    };
     auto put32 = [&](size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i)
             f[at + size_t(i)] = uint8_t(v >> (8 * i));
@@ -120,7 +122,12 @@ TEST(PeInfoTest, SignatureAndOverlay)
 
 TEST(PeInfoTest, ACertificateTableThatCannotBeRealIsAProblemNotASignature)
 {
-    struct Case { const char* name; std::vector<uint8_t> file; const char* says; };
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> file;
+        const char* says;
+    };
     const Case cases[] = {
         {"offset past the end", Pe(false, 0x5000, 0x200, 0x1000, 0x1200), "past the end of the file"},
         {"size that wraps", Pe(false, 0x1000, 0xFFFFFF00u, 0x1000, 0x1200), "past the end of the file"},

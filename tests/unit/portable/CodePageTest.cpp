@@ -8,13 +8,24 @@ namespace {
 
 TEST(CodePageTest, TypedTextsGoIntoTheCodePageOrAreRefusedNamingTheCharacter)
 {
-    struct Case { const char* name; unsigned cp; std::string utf8; bool ok; std::string bytes; uint32_t unheld; };
+    struct Case
+    {
+        const char* name;
+        unsigned cp;
+        std::string utf8;
+        bool ok;
+        std::string bytes;
+        uint32_t unheld;
+    };
     const Case cases[] = {
         {"ASCII", 1252, "plain", true, "plain", 0},
         {"Latin letters in 1252", 1252, "Caf\xC3\xA9 \xE2\x82\xAC", true, "Caf\xE9 \x80", 0},
         {"Cyrillic in 1251", 1251, "\xD0\x96\xD1\x83\xD0\xBA", true, "\xC6\xF3\xEA", 0},
         {"Cyrillic has no place in 1252", 1252, "a\xD0\x96", false, "", 0x416},
-        {"no look-alike for a full-width hyphen", 1252, "a\xEF\xBC\x8D" "b", false, "", 0xFF0D},
+        {"no look-alike for a full-width hyphen", 1252,
+         "a\xEF\xBC\x8D"
+         "b",
+         false, "", 0xFF0D},
         {"no best fit for a letter with a ring below", 1252, "\xE1\xB8\x81", false, "", 0x1E01},
         {"a character beyond the first plane", 1252, "\xF0\x9F\x98\x80", false, "", 0x1F600},
         {"Latin accents have no place in 1251", 1251, "\xC3\xA9", false, "", 0xE9},
@@ -50,14 +61,16 @@ TEST(CodePageTest, DecodingShowsUndefinedBytesApart)
 
 TEST(CodePageTest, ValidUtf8AndCodePagesThisSystemKnows)
 {
-    struct Case { std::string s; size_t bad; };
+    struct Case
+    {
+        std::string s;
+        size_t bad;
+    };
     const Case cases[] = {
-        {"", std::string::npos},
-        {"Caf\xC3\xA9", std::string::npos},
-        {"Caf\xE9", 3},               // Latin-1, not UTF-8
-        {"a\xC0\xAF", 1},             // an overlong slash
-        {"\xED\xA0\x80", 0},          // a surrogate
-        {"ok\xF4\x90\x80\x80", 2},    // past U+10FFFF
+        {"", std::string::npos},   {"Caf\xC3\xA9", std::string::npos}, {"Caf\xE9", 3},  // Latin-1, not UTF-8
+        {"a\xC0\xAF", 1},                                                               // an overlong slash
+        {"\xED\xA0\x80", 0},                                                            // a surrogate
+        {"ok\xF4\x90\x80\x80", 2},                                                      // past U+10FFFF
         {"cut \xE2\x82", 4},
     };
     for (const Case& c : cases) {

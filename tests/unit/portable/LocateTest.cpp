@@ -31,7 +31,8 @@ TEST(LocateTest, EdgeCasesOfTheMarkerPair)
     using fixture::Filler;
     using fixture::ImageWithBlock;
     using fixture::PutMarker;
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::vector<uint8_t> image;
         LocateResult::Status status;
@@ -54,8 +55,8 @@ TEST(LocateTest, EdgeCasesOfTheMarkerPair)
     cases.push_back({"1120 bytes: block ends on the last byte", ImageWithBlock(1120, 0), LocateResult::kOneMarker, 0});
     cases.push_back({"1121 bytes: one byte after the block", ImageWithBlock(1121, 0), LocateResult::kLocated, 0});
     cases.push_back({"block at 0 in a larger file", ImageWithBlock(5000, 0), LocateResult::kLocated, 0});
-    cases.push_back({"block ends on the last byte, not at 0", ImageWithBlock(1120 + 333, 333),
-                     LocateResult::kOneMarker, 0});
+    cases.push_back(
+        {"block ends on the last byte, not at 0", ImageWithBlock(1120 + 333, 333), LocateResult::kOneMarker, 0});
     cases.push_back({"the same with one more byte", ImageWithBlock(1121 + 333, 333), LocateResult::kLocated, 333});
     {
         auto img = ImageWithBlock(8000, 3000);
@@ -76,8 +77,8 @@ TEST(LocateTest, EdgeCasesOfTheMarkerPair)
         auto img = Filler(5000);
         PutMarker(img, 700);
         PutMarker(img, static_cast<size_t>(700 + distance));
-        cases.push_back({distance == 1059 ? "markers 1059 apart" : "markers 1061 apart", img,
-                         LocateResult::kWrongDistance, 0});
+        cases.push_back(
+            {distance == 1059 ? "markers 1059 apart" : "markers 1061 apart", img, LocateResult::kWrongDistance, 0});
     }
     cases.push_back({"no marker", Filler(5000), LocateResult::kNoMarker, 0});
 

@@ -18,7 +18,13 @@ bool ShiftJisLead(unsigned char ch)
 
 TEST(PathFolderTest, FindsTheLastRealBackslash)
 {
-    struct Case { const char* name; std::string path; brand::LeadBytePredicate lead; size_t expected; };
+    struct Case
+    {
+        const char* name;
+        std::string path;
+        brand::LeadBytePredicate lead;
+        size_t expected;
+    };
     const Case cases[] = {
         {"file in a folder", "C:\\Dir\\x.exe", NoLeadBytes, 6},
         {"drive root", "C:\\x.exe", NoLeadBytes, 2},

@@ -114,7 +114,12 @@ TEST_F(WholeImageTest, CreatesATargetThatNoLongerExistsAndRefusesAReadOnlyOne)
 
 TEST_F(WholeImageTest, AFailingStepIsReportedAndLeavesOldBytesWhereTheImageAgrees)
 {
-    struct Case { const char* name; fw::FileStep step; bool written; };
+    struct Case
+    {
+        const char* name;
+        fw::FileStep step;
+        bool written;
+    };
     const Case cases[] = {
         {"disk full on the write", fw::FileStep::Write, false},
         {"flush fails", fw::FileStep::Flush, true},
@@ -268,7 +273,8 @@ TEST(AreaInPlaceTest, EveryStateACrashOrPowerLossCanLeaveReadsAsAWholeIdentity)
                         if (subset & (1u << i)) {
                             const size_t from = touched[i] * kSector, to = std::min(from + kSector, state.size());
                             std::copy(issued.begin() + static_cast<std::ptrdiff_t>(from),
-                                      issued.begin() + static_cast<std::ptrdiff_t>(to), state.begin() + static_cast<std::ptrdiff_t>(from));
+                                      issued.begin() + static_cast<std::ptrdiff_t>(to),
+                                      state.begin() + static_cast<std::ptrdiff_t>(from));
                         }
                     }
                     ExpectAWholeState(state, s.file, after, at);
@@ -280,7 +286,8 @@ TEST(AreaInPlaceTest, EveryStateACrashOrPowerLossCanLeaveReadsAsAWholeIdentity)
         }
     }
     // The layouts tear what they are meant to: the flag, and the name slot.
-    const size_t flag = kAt + brand::kDataAreaOffset, name = kAtSlotsTorn + brand::kDataAreaOffset + brand::kWebNameSlot.offset;
+    const size_t flag = kAt + brand::kDataAreaOffset,
+                 name = kAtSlotsTorn + brand::kDataAreaOffset + brand::kWebNameSlot.offset;
     EXPECT_NE(flag / kSector, (flag + 3) / kSector);
     EXPECT_NE(name / kSector, (name + brand::kWebNameSlot.width - 1) / kSector);
 }
@@ -299,8 +306,8 @@ TEST(AreaInPlaceTest, ASecondBrandOfTheFileWhileOneIsUnderWayIsRefused)
         testfaults::WaitUntilHeld();
         bool refused = false;
         try {
-            refused = brand::WriteDataAreaInPlace(target.c_str(), {kFileSize, kAt}, second.data()) ==
-                      brand::AreaWrite::kBusy;
+            refused =
+                brand::WriteDataAreaInPlace(target.c_str(), {kFileSize, kAt}, second.data()) == brand::AreaWrite::kBusy;
         } catch (const CFileException& e) {
             // Windows already refuses the second open: the first denies writing.
             refused = e.m_cause == CFileException::sharingViolation;
@@ -316,8 +323,18 @@ TEST(AreaInPlaceTest, ASecondBrandOfTheFileWhileOneIsUnderWayIsRefused)
 #ifndef _WIN32
 TEST(AreaInPlaceTest, AProcessKilledAtAnyStepLeavesTheOldTheDefaultOrTheNewIdentity)
 {
-    enum Reads { kOld, kDefaults, kNew };
-    struct Case { const char* name; fw::FileStep step; int nth; Reads reads; };
+    enum Reads {
+        kOld,
+        kDefaults,
+        kNew
+    };
+    struct Case
+    {
+        const char* name;
+        fw::FileStep step;
+        int nth;
+        Reads reads;
+    };
     const Case cases[] = {
         {"before the flag is set", fw::FileStep::Write, 1, kOld},
         {"before the flag is flushed", fw::FileStep::Flush, 1, kDefaults},
@@ -412,8 +429,8 @@ TEST_F(NewFileTest, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise)
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"input.exe"});
 
     // A name left by a copy that was killed is skipped, and stays as it was.
-    const std::string stale = dir.File(std::string(brand::kTempPrefix) + std::to_string(CFile::ProcessId()) + "-" +
-                                       "999.tmp");
+    const std::string stale =
+        dir.File(std::string(brand::kTempPrefix) + std::to_string(CFile::ProcessId()) + "-" + "999.tmp");
     WriteBytes(stale, {1, 2, 3});
     ASSERT_EQ(Copy(dest), brand::NewFile::opened);
     EXPECT_EQ(ReadBytes(dest), ReadBytes(inputPath));
@@ -458,8 +475,8 @@ std::string AccessListOf(const std::string& path)
 {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    EXPECT_EQ(GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &sd),
+    EXPECT_EQ(GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                    nullptr, &sd),
               static_cast<DWORD>(ERROR_SUCCESS));
     LPSTR text = nullptr;
     ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,

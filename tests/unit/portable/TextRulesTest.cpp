@@ -15,10 +15,11 @@ std::string N(size_t n, char c = 'a')
 
 TEST(TextRulesTest, TableOfCases)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         BrandTexts typed;
-        const char* message;     // null: accepted
+        const char* message;    // null: accepted
         BrandTexts normalised;  // when accepted
     };
     const std::string www92 = "www." + N(88);
@@ -27,23 +28,35 @@ TEST(TextRulesTest, TableOfCases)
         {"link of spaces only", {"N", " \t ", "", "", ""}, brand::kLinkMissing, {}},
         {"empty checks before length checks", {N(150), "", "", "", ""}, brand::kLinkMissing, {}},
         {"name before link", {"", "", "", "", ""}, brand::kNameMissing, {}},
-        {"leading white space of every kind goes", {"\t\n\v\f\r Name", "  www.x.com", " id", "\rm", "\nq"},
-         nullptr, {"Name", "http://www.x.com", "id", "m", "q"}},
-        {"no-break space and other bytes stay", {"\xa0Name", "\x01www.x", "\x1f", "", ""}, nullptr,
+        {"leading white space of every kind goes",
+         {"\t\n\v\f\r Name", "  www.x.com", " id", "\rm", "\nq"},
+         nullptr,
+         {"Name", "http://www.x.com", "id", "m", "q"}},
+        {"no-break space and other bytes stay",
+         {"\xa0Name", "\x01www.x", "\x1f", "", ""},
+         nullptr,
          {"\xa0Name", "\x01www.x", "\x1f", "", ""}},
         {"trailing white space stays", {"Name  ", "l \t", "", "", ""}, nullptr, {"Name  ", "l \t", "", "", ""}},
-        {"www. prefixed on the three links", {"N", "www.a", "", "www.m", "www.q"}, nullptr,
+        {"www. prefixed on the three links",
+         {"N", "www.a", "", "www.m", "www.q"},
+         nullptr,
          {"N", "http://www.a", "", "http://www.m", "http://www.q"}},
-        {"not prefixed: capitals, http, bare host, short", {"N", "WWW.a", "", "http://www.m", "www"}, nullptr,
+        {"not prefixed: capitals, http, bare host, short",
+         {"N", "WWW.a", "", "http://www.m", "www"},
+         nullptr,
          {"N", "WWW.a", "", "http://www.m", "www"}},
-        {"never prefixed: name and Clickbank ID", {"www.name", "l", "www.id", "", ""}, nullptr,
+        {"never prefixed: name and Clickbank ID",
+         {"www.name", "l", "www.id", "", ""},
+         nullptr,
          {"www.name", "l", "www.id", "", ""}},
         {"empty optional texts accepted", {"N", "L", "", "", ""}, nullptr, {"N", "L", "", "", ""}},
         {"99-byte name accepted", {N(99), "L", "", "", ""}, nullptr, {N(99), "L", "", "", ""}},
         {"100-byte name refused", {N(100), "L", "", "", ""}, brand::kNameTooLong, {}},
         {"98 letters and 2 trailing spaces refused", {N(98) + "  ", "L", "", "", ""}, brand::kNameTooLong, {}},
         {"leading spaces do not count", {"  " + N(99), "L", "", "", ""}, nullptr, {N(99), "L", "", "", ""}},
-        {"92-byte www. link accepted (99 after prefix)", {"N", www92, "", "", ""}, nullptr,
+        {"92-byte www. link accepted (99 after prefix)",
+         {"N", www92, "", "", ""},
+         nullptr,
          {"N", "http://" + www92, "", "", ""}},
         {"93-byte www. link refused", {"N", www92 + "x", "", "", ""}, brand::kLinkTooLong, {}},
         {"99-byte plain link accepted", {"N", N(99), "", "", ""}, nullptr, {"N", N(99), "", "", ""}},
@@ -52,10 +65,14 @@ TEST(TextRulesTest, TableOfCases)
         {"100-byte Mirrowen link refused", {"N", "L", "", N(100), ""}, brand::kMirrowenTooLong, {}},
         {"93-byte www. Quillburn link refused", {"N", "L", "", "", www92 + "x"}, brand::kQuillburnTooLong, {}},
         {"only the first failing length is reported", {"N", N(100), "", "", N(100)}, brand::kLinkTooLong, {}},
-        {"length order: name, link, id, Mirrowen, Quillburn", {N(100), N(100), N(60), N(100), N(100)},
-         brand::kNameTooLong, {}},
+        {"length order: name, link, id, Mirrowen, Quillburn",
+         {N(100), N(100), N(60), N(100), N(100)},
+         brand::kNameTooLong,
+         {}},
         {"id before Mirrowen", {"N", "L", N(60), N(100), ""}, brand::kCBIDTooLong, {}},
-        {"bytes above 127 count one each", {N(98) + "\xe9", "L", "", "", ""}, nullptr,
+        {"bytes above 127 count one each",
+         {N(98) + "\xe9", "L", "", "", ""},
+         nullptr,
          {N(98) + "\xe9", "L", "", "", ""}},
     };
     for (const Case& c : cases) {
@@ -77,8 +94,9 @@ TEST(TextRulesTest, TableOfCases)
 
 TEST(TextRulesTest, MessagesAreTheDialogsOwnTexts)
 {
-    EXPECT_STREQ(brand::kNameMissing, "Please enter the name of the licensee\n\nThis can be your own name or the "
-                                      "name of\nyour company or the name of your web site");
+    EXPECT_STREQ(brand::kNameMissing,
+                 "Please enter the name of the licensee\n\nThis can be your own name or the "
+                 "name of\nyour company or the name of your web site");
     EXPECT_STREQ(brand::kLinkMissing, "Please enter your web site link");
 }
 

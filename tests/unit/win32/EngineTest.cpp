@@ -91,7 +91,11 @@ protected:
 
 TEST_F(EngineTest, FolderOfPathIsTheLowerCasedFolder)
 {
-    struct Case { const char* path; const char* folder; };
+    struct Case
+    {
+        const char* path;
+        const char* folder;
+    };
     const Case cases[] = {
         {"C:\\Program Files\\ACME\\Tool.EXE", "c:\\program files\\acme"},
         {"C:\\Tool.exe", "c:"},
@@ -120,8 +124,19 @@ TEST_F(EngineTest, SelectAndLoadTargetPreparesTheChooserAndLoadsOnlyACompatibleF
     WriteBytes(good, Bytes(fixture::ImageWithBlock(5000, 700)));
     WriteBytes(plain, Bytes(fixture::Filler(5000)));
     const std::string folder = CBranderDlg().FolderOfPath(good.c_str()).GetString();
-    enum Then { kCancel, kChoose };
-    struct Case { const char* name; Then then; std::string path; BOOL loaded; const char* message; std::string initDir; };
+    enum Then {
+        kCancel,
+        kChoose
+    };
+    struct Case
+    {
+        const char* name;
+        Then then;
+        std::string path;
+        BOOL loaded;
+        const char* message;
+        std::string initDir;
+    };
     const Case cases[] = {
         {"cancelled: no message, the folder as it was", kCancel, "", FALSE, nullptr, "c:\\earlier"},
         {"a missing file", kChoose, dir.File("missing.exe"), FALSE, "Unable to read file: ", folder},
@@ -157,7 +172,8 @@ TEST_F(EngineTest, SelectAndLoadTargetPreparesTheChooserAndLoadsOnlyACompatibleF
             EXPECT_EQ(d.m_strTargetPath, CString(c.path.c_str()));
             EXPECT_EQ(d.m_nImageSize, 5000u);
             EXPECT_EQ(d.m_pDataArea, d.m_pImage + 760);
-            EXPECT_EQ(std::vector<unsigned char>(d.m_pDataArea, d.m_pDataArea + 1000), std::vector<unsigned char>(1000, 0));
+            EXPECT_EQ(std::vector<unsigned char>(d.m_pDataArea, d.m_pDataArea + 1000),
+                      std::vector<unsigned char>(1000, 0));
             EXPECT_EQ(ReadBytes(good), Bytes(fixture::ImageWithBlock(5000, 700)));  // nothing written
             std::free(d.m_pImage);
             d.m_pImage = nullptr;
@@ -211,8 +227,17 @@ TEST_F(EngineTest, ReadWholeFileReadsAFileAnotherProgramHoldsOpen)
 
 TEST_F(EngineTest, ReadWholeFileReportsFailuresNamingThePath)
 {
-    enum class Kind { Missing, Shrinks, Folder, TooLarge };
-    struct Case { const char* name; Kind kind; };
+    enum class Kind {
+        Missing,
+        Shrinks,
+        Folder,
+        TooLarge
+    };
+    struct Case
+    {
+        const char* name;
+        Kind kind;
+    };
     const Case cases[] = {
         {"missing file", Kind::Missing},
         {"file ends before its size", Kind::Shrinks},
@@ -295,7 +320,12 @@ TEST_F(EngineTest, SaveFaultsAreReportedAndChangeNothingButTheDataArea)
     dlg.m_strWebLink = "L";
     ASSERT_TRUE(brand::FillDataArea(dlg.m_pDataArea, {"N", "L", "", "", ""}));
     const std::vector<unsigned char> branded(dlg.m_pImage, dlg.m_pImage + dlg.m_nImageSize);
-    struct Case { const char* name; fw::FileStep step; bool written; };
+    struct Case
+    {
+        const char* name;
+        fw::FileStep step;
+        bool written;
+    };
     const Case cases[] = {
         {"disk full on the write", fw::FileStep::Write, false},
         {"flush fails", fw::FileStep::Flush, true},

@@ -56,8 +56,7 @@ bool QueryRaw(const char* name, RawValue& out)
 void SetRaw(const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY h;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSectionPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSectionPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(h);
@@ -111,7 +110,13 @@ TEST_F(ProfileTest, EmptyTextIsOneZeroByteAndReadsBackEmpty)
 
 TEST_F(ProfileTest, ValuesOfOtherTypesReadAsTextUpToTheFirstZero)
 {
-    struct Case { const char* name; DWORD type; std::string data; std::string expected; };
+    struct Case
+    {
+        const char* name;
+        DWORD type;
+        std::string data;
+        std::string expected;
+    };
     const Case cases[] = {
         {"dword", REG_DWORD, std::string("ABC\0", 4), "ABC"},
         {"binary without zero", REG_BINARY, "AB", "AB"},
