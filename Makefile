@@ -18,6 +18,7 @@ test: build
 bench: deps
 	@scripts/build.sh native
 	@python3 bench/run_bench.py build/native
+	@python3 bench/serve_bench.py build/native
 
 fuzz: deps
 	@scripts/fuzz.sh $${FUZZ_SECONDS:-300}

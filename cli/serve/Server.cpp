@@ -722,6 +722,8 @@ void Server::Accept()
         if (ec)
             return;  // closed: the server is stopping
         beast::error_code e;
+        // The last piece of an answer goes out at once, not after the client's delayed acknowledgement.
+        socket.set_option(tcp::no_delay(true), e);
         const std::string client = socket.remote_endpoint(e).address().to_string();
         if (!e && m_connections.Take(client, m_o))
             std::make_shared<Session>(*this, std::move(socket), client)->Start();
