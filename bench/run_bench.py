@@ -2,31 +2,16 @@
 """Measures velmora-brand side by side with cp, in one run, on generated
 targets with the block near the end. Usage: run_bench.py BUILD_DIR"""
 import os
-import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
+from targets import make_target
+
 build = sys.argv[1]
 program = os.path.join(build, "velmora-brand")
-marker = re.search(r'#define VB_MARKER "([^"]*)"',
-                   open(os.path.join(os.path.dirname(__file__), "..", "brand", "core", "OwnBlock.cpp")).read()
-                   ).group(1).encode()
-template = ((b"1234567890" * 10)[:99] + b"\0") * 10
-
-
-def make_target(path, size):
-    chunk = os.urandom(1 << 20).replace(marker[:1], b"y")
-    with open(path, "wb") as f:
-        left = size - 8192
-        while left > 0:
-            n = min(left, len(chunk))
-            f.write(chunk[:n])
-            left -= n
-        f.write(marker + template + marker)
-        f.write(b"\0" * (8192 - 1120))
 
 
 def timed(cmds, runs=5, prepare=None):

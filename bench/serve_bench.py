@@ -15,25 +15,11 @@ import sys
 import tempfile
 import time
 
+from targets import make_target
+
 build = sys.argv[1]
 program = os.path.join(build, "velmora-brand")
-marker = re.search(r'#define VB_MARKER "([^"]*)"',
-                   open(os.path.join(os.path.dirname(__file__), "..", "brand", "core", "OwnBlock.cpp")).read()
-                   ).group(1).encode()
-template = ((b"1234567890" * 10)[:99] + b"\0") * 10
 SECONDS = int(os.environ.get("SERVE_BENCH_SECONDS", "10"))
-
-
-def make_master(path, size):
-    chunk = os.urandom(1 << 20).replace(marker[:1], b"y")
-    with open(path, "wb") as f:
-        left = size - 8192
-        while left > 0:
-            n = min(left, len(chunk))
-            f.write(chunk[:n])
-            left -= n
-        f.write(marker + template + marker)
-        f.write(b"\0" * (8192 - 1120))
 
 
 def free_port():
@@ -108,7 +94,7 @@ http {{
         procs.append(nginx)
         masters = {"big": 20 << 20, "small": 1 << 20}
         for name, size in masters.items():
-            make_master(os.path.join(www, name + ".exe"), size)
+            make_target(os.path.join(www, name + ".exe"), size)
         serve = subprocess.Popen([program, "serve", "--listen", f"127.0.0.1:{serve_port}", "--affiliates",
                                   os.path.join(work, "rows.csv"), "--access-log", "/dev/null",
                                   *sum((["--product", f"{n}={www}/{n}.exe"] for n in masters), [])],

@@ -252,12 +252,7 @@ int RunBatch(const std::vector<std::string>& args)
             refuse("\"" + PrintableName(name) + "\" is named by an earlier row");
             continue;
         }
-        brand::BrandTexts typed;
-        typed.webName = field("name");
-        typed.webLink = field("link");
-        typed.cbid = field("cbid");
-        typed.mirrowenLink = field("mirrowen");
-        typed.quillburnLink = field("quillburn");
+        const brand::BrandTexts typed = TextsOfRow(field);
         Job job{rec.line, name, {}};
         std::string why;
         if (!AreaOfTexts(typed, cp, job.area.data(), why)) {

@@ -7,6 +7,7 @@
 #include "Texts.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ bool CodePageOption(const ParsedArgs& a, CodePage& cp, std::string& error);
 // The five texts as typed, in UTF-8, converted into the code page; false,
 // with which text and why, when one cannot be.
 bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::BrandTexts& out, std::string& why);
+
+// The five texts of a list's row, by column name (name, link, cbid,
+// mirrowen, quillburn); field gives a column's text, empty when it has none.
+brand::BrandTexts TextsOfRow(const std::function<std::string(const char*)>& field);
 
 // A row's or a command line's five texts as the data area that brands them:
 // through the code page and the text rules. False, with why, when refused.

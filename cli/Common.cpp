@@ -193,6 +193,17 @@ bool ConvertTexts(const brand::BrandTexts& typed, const CodePage& cp, brand::Bra
     return true;
 }
 
+brand::BrandTexts TextsOfRow(const std::function<std::string(const char*)>& field)
+{
+    brand::BrandTexts typed;
+    typed.webName = field("name");
+    typed.webLink = field("link");
+    typed.cbid = field("cbid");
+    typed.mirrowenLink = field("mirrowen");
+    typed.quillburnLink = field("quillburn");
+    return typed;
+}
+
 bool AreaOfTexts(const brand::BrandTexts& typed, const CodePage& cp, uint8_t* pArea, std::string& why)
 {
     brand::BrandTexts texts;

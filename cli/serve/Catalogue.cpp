@@ -150,12 +150,7 @@ private:
             };
             const std::string at = m_path + ": line " + std::to_string(rec.line) + ": ";
             const std::string id = field("id");
-            brand::BrandTexts typed;
-            typed.webName = field("name");
-            typed.webLink = field("link");
-            typed.cbid = field("cbid");
-            typed.mirrowenLink = field("mirrowen");
-            typed.quillburnLink = field("quillburn");
+            const brand::BrandTexts typed = TextsOfRow(field);
             Affiliate a;
             std::string refused;
             if (rec.fields.size() != records[0].fields.size())

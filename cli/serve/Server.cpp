@@ -227,7 +227,8 @@ private:
     bool m_keepAlive = false;
     asio::steady_timer m_rateTimer;
     uint64_t m_sentInWindow = 0;
-    bool m_sending = false;
+    bool m_sending = false;    // the body of an answer is under way
+    bool m_answering = false;  // from a request's arrival to the end of its answer
 };
 
 class Server
@@ -334,7 +335,7 @@ void Session::Start()
 void Session::CloseIfIdle()
 {
     asio::post(m_stream.get_executor(), [self = shared_from_this()] {
-        if (!self->m_sending)
+        if (!self->m_answering)
             self->Close();
     });
 }
@@ -357,7 +358,7 @@ void Session::OnRequest(beast::error_code ec)
         Close();
         return;
     }
-    auto answer = std::make_shared<Answer>();
+    m_answering = true;
     if (ec) {
         // Beast could not read a request: say so, and close.
         m_requestLine = "-";
@@ -613,6 +614,7 @@ void Session::WatchRate()
 void Session::Finished(const std::shared_ptr<Answer>& a, uint64_t sent, bool keepAlive)
 {
     m_sending = false;
+    m_answering = false;
     m_rateTimer.cancel();
     char stamp[64];
     const std::time_t now = std::time(nullptr);

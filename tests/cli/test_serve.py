@@ -332,7 +332,7 @@ class Serve(unittest.TestCase):
 
     def test_a_slow_client_is_cut_off_while_a_normal_request_succeeds(self):
         self.write("tool.exe", master(size=32 << 20))
-        s = self.serve("--min-rate", "4000000", "--rate-window", "1", "--request-timeout", "1")
+        s = self.serve("--min-rate", "1000000", "--rate-window", "1", "--request-timeout", "1")
         # One client asks and never reads; another drips its request a byte at a time.
         slow = socket.create_connection(("127.0.0.1", s.port))
         slow.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
