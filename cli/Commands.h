@@ -26,7 +26,7 @@ inline constexpr const char* kVersion = "1.0.0.1";
 int RunInspect(const std::vector<std::string>& args);
 int RunBrand(const std::vector<std::string>& args);
 int RunBatch(const std::vector<std::string>& args);
-#ifndef _WIN32
+#ifdef VELMORA_SERVE
 int RunServe(const std::vector<std::string>& args);
 int RunLink(const std::vector<std::string>& args);
 #endif

@@ -19,7 +19,7 @@ constexpr const char* kUsageText =
     "                             brand one file\n"
     "  batch MASTER --list FILE.csv --out-dir DIR [--jobs N] [--codepage N|bytes]\n"
     "                             one branded copy per row\n"
-#ifndef _WIN32
+#ifdef VELMORA_SERVE
     "  serve --product NAME=MASTER --affiliates TABLE --listen HOST:PORT [--link-key FILE]\n"
     "                             a branded copy per download, over HTTP\n"
     "  link --id ID --product NAME --base URL [--link-key FILE]\n"
@@ -45,7 +45,7 @@ int main(int argc, char** argv)
         return cli::RunBrand(args);
     if (command == "batch")
         return cli::RunBatch(args);
-#ifndef _WIN32
+#ifdef VELMORA_SERVE
     if (command == "serve")
         return cli::RunServe(args);
     if (command == "link")

@@ -111,8 +111,8 @@ RangeKind ParseRange(beast::string_view value, uint64_t size, uint64_t& first, u
     const std::string v(value);
     if (v.compare(0, 6, "bytes=") != 0 || v.find(',') != std::string::npos)
         return RangeKind::kNone;  // other units and several ranges: the whole file
-    const std::string spec = v.substr(6);
-    const size_t dash = spec.find('-');
+    const std::string byteRange = v.substr(6);
+    const size_t dash = byteRange.find('-');
     if (dash == std::string::npos)
         return RangeKind::kNone;
     auto number = [](const std::string& s, uint64_t& n) {
@@ -121,7 +121,7 @@ RangeKind ParseRange(beast::string_view value, uint64_t size, uint64_t& first, u
         n = std::stoull(s);
         return true;
     };
-    const std::string a = spec.substr(0, dash), b = spec.substr(dash + 1);
+    const std::string a = byteRange.substr(0, dash), b = byteRange.substr(dash + 1);
     uint64_t x = 0, y = 0;
     if (a.empty()) {  // the last y bytes
         if (!number(b, y))
