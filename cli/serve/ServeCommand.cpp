@@ -15,7 +15,8 @@ constexpr const char* kServeHelp =
     "usage: velmora-brand serve --product NAME=MASTER.exe [--product ...]\n"
     "                           --affiliates TABLE --listen HOST:PORT [--link-key FILE]\n"
     "                           [--unknown master] [--access-log FILE] [--codepage N|bytes]\n"
-    "                           [--threads N] [--max-connections N] [--max-per-client N]\n"
+    "                           [--threads N (half the cores)] [--max-connections N]\n"
+    "                           [--max-per-client N]\n"
     "                           [--request-timeout S] [--idle-timeout S] [--min-rate BYTES]\n"
     "                           [--rate-window S] [--drain S]\n"
     "\n"
@@ -132,7 +133,10 @@ int RunServe(const std::vector<std::string>& args)
     o.accessLog = a.Get("--access-log");
     if (!CodePageOption(a, o.codePage, error))
         return UsageError(error, kServeHelp);
-    uint64_t threads = std::max(2u, std::thread::hardware_concurrency()), maxConn = o.maxConnections,
+    // The kernel moves the bytes; one event loop for every two cores keeps
+    // the threads from contending (measured: on 2 cores, one thread gives a
+    // lower p99 latency and more throughput than two).
+    uint64_t threads = std::max(1u, std::thread::hardware_concurrency() / 2), maxConn = o.maxConnections,
              perClient = o.maxPerClient, reqTimeout = o.requestTimeout, idle = o.idleTimeout, rate = o.minRate,
              window = o.rateWindow, drain = o.drainSeconds;
     if (!Number(a, "--threads", 1, 256, threads, error) ||

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -836,6 +837,9 @@ std::string PercentEncode(const std::string& s)
 
 int Serve(const ServeOptions& options)
 {
+    // A client that goes away mid-transfer makes sendfile fail with EPIPE,
+    // never end the server.
+    std::signal(SIGPIPE, SIG_IGN);
     Server server(options);
     return server.Run();
 }

@@ -21,7 +21,7 @@ struct ServeOptions
     std::string linkKey;  // empty: links carry no MAC
     bool unknownServesMaster = false;
     std::string accessLog;  // empty: standard output
-    unsigned threads = 2;
+    unsigned threads = 1;
     size_t maxConnections = 1024;
     size_t maxPerClient = 64;
     size_t headerLimit = 8192;

@@ -12,6 +12,7 @@ import shutil
 import signal
 import socket
 import sqlite3
+import struct
 import subprocess
 import sys
 import tempfile
@@ -364,6 +365,18 @@ class Serve(unittest.TestCase):
         slow.close()
         drip.close()
         self.assertLess(time.time() - started, 20)
+        # A client that goes away in the middle of a download does not take the server with it.
+        for linger in (False, True, False, True):
+            gone = socket.create_connection(("127.0.0.1", s.port))
+            gone.sendall(b"GET /download/ann/tool.exe HTTP/1.1\r\nHost: x\r\n\r\n")
+            gone.recv(65536)
+            if linger:  # a reset rather than an orderly close
+                gone.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            gone.close()
+            time.sleep(0.2)
+        time.sleep(0.5)
+        self.assertEqual(s.get("/healthz")[0], 200)
+        self.assertIsNone(s.proc.poll())
 
     def test_sigterm_lets_a_transfer_in_flight_finish(self):
         self.write("tool.exe", master(size=16 << 20))
