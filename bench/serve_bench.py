@@ -104,17 +104,19 @@ http {{
         wait_for(serve_port)
         os.sync()
         print(f"velmora-brand serve against nginx (sendfile on), wrk -t2, {SECONDS} s a run, on 127.0.0.1")
-        # In turns, best of three each, so that both meet the same state of the machine.
-        ng_rate = vb_rate = 0
-        for _ in range(3):
-            ng_rate = max(ng_rate, wrk(f"http://127.0.0.1:{nginx_port}/big.exe", 16)[0])
-            vb_rate = max(vb_rate, wrk(f"http://127.0.0.1:{serve_port}/download/a7/big.exe", 16)[0])
+        def in_turns(product, connections, figure, best):
+            """nginx's and serve's figure, three runs each in turns, so that both
+            meet the same state of the machine; the best of each."""
+            ng, vb = [], []
+            for _ in range(3):
+                ng.append(wrk(f"http://127.0.0.1:{nginx_port}/{product}.exe", connections)[figure])
+                vb.append(wrk(f"http://127.0.0.1:{serve_port}/download/a7/{product}.exe", connections)[figure])
+            return best(ng), best(vb)
+
+        ng_rate, vb_rate = in_turns("big", 16, 0, max)
         print(f"  20 MiB master, 16 clients: serve {vb_rate / 2**30:.2f} GiB/s, nginx {ng_rate / 2**30:.2f} GiB/s: "
               f"{vb_rate / ng_rate:.2f}x nginx's throughput (goal >= 0.90)")
-        ng_p99 = vb_p99 = 1e9
-        for _ in range(3):
-            ng_p99 = min(ng_p99, wrk(f"http://127.0.0.1:{nginx_port}/small.exe", 64)[1])
-            vb_p99 = min(vb_p99, wrk(f"http://127.0.0.1:{serve_port}/download/a7/small.exe", 64)[1])
+        ng_p99, vb_p99 = in_turns("small", 64, 1, min)
         print(f"  1 MiB master, 64 clients: p99 latency serve {vb_p99:.1f} ms, nginx {ng_p99:.1f} ms: "
               f"{vb_p99 / ng_p99:.2f}x nginx's (goal <= 1.20)")
         print(f"  serve's peak resident memory: {peak_rss_kib(serve.pid) / 1024:.1f} MiB "

@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string ToStd(const CString& s)
-{
-    return std::string(s.GetString(), static_cast<size_t>(s.GetLength()));
-}
-
 CString ToCString(const std::string& s)
 {
     return CString(s.data(), static_cast<int>(s.size()));
@@ -82,13 +77,7 @@ void CBranderDlg::OnOK()
         return;
 
     // Checked and normalised copies; the controls keep what the user typed.
-    brand::BrandTexts typed;
-    typed.webName = ToStd(m_strWebName);
-    typed.webLink = ToStd(m_strWebLink);
-    typed.cbid = ToStd(m_strCBID);
-    typed.mirrowenLink = ToStd(m_strMRWLink);
-    typed.quillburnLink = ToStd(m_strQLBLink);
-    const brand::TextCheck check = brand::CheckAndNormalise(typed);
+    const brand::TextCheck check = brand::CheckAndNormalise(TypedTexts());
     if (!check.ok) {
         AfxMessageBox(check.message, MB_ICONSTOP);
         return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FwDialog.h"
+#include "Texts.h"
 #include "resource.h"
 
 #include <cstdint>
@@ -38,6 +39,8 @@ public:
     void ShowError(CString strFormat, CString strArg);
     BOOL ApplyBranding();
     BOOL WriteWholeFile(CString strPath, BYTE* pImage, uint32_t nSize);
+    // The five texts as they stand in the members, as bytes.
+    brand::BrandTexts TypedTexts() const;
 
     // The loaded target.
     CString m_strTargetPath;

@@ -16,7 +16,7 @@ std::string Bytes(const CString& s)
 
 }  // namespace
 
-BOOL CBranderDlg::ApplyBranding()
+brand::BrandTexts CBranderDlg::TypedTexts() const
 {
     brand::BrandTexts texts;
     texts.webName = Bytes(m_strWebName);
@@ -24,6 +24,12 @@ BOOL CBranderDlg::ApplyBranding()
     texts.cbid = Bytes(m_strCBID);
     texts.mirrowenLink = Bytes(m_strMRWLink);
     texts.quillburnLink = Bytes(m_strQLBLink);
+    return texts;
+}
+
+BOOL CBranderDlg::ApplyBranding()
+{
+    const brand::BrandTexts texts = TypedTexts();
     // The dialog's checks keep every text inside its slot; should one not
     // fit, nothing is written.
     if (!brand::FillDataArea(m_pDataArea, texts)) {
